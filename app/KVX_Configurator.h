@@ -1,0 +1,166 @@
+// The configurator's one window. It owns the form, the serial link, the two
+// record images and the two state codes that the 20 ms ticker advances.
+//
+// The members keep the names the rest of the program (and the tests) use; the
+// code behind them lives with its subsystem:
+//   link/       port list, connect/disconnect, the tick, link steps, discovery,
+//               guidance pages
+//   image/      record images, field encodings, board codecs, board clearing
+//   workflows/  the session-state dispatcher, read, write, clock, pumps,
+//               calibration, form interlocks
+#pragma once
+
+#include "image/ConfigImage.h"
+#include "link/Platform.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <array>
+#include <memory>
+
+class QTimer;
+class Ui_KVX_Configurator;
+
+class KVX_Configurator : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // The shipped program: system clock, QSerialPort, QSerialPortInfo.
+    explicit KVX_Configurator(QWidget* parent = nullptr);
+    // Tests and the demo launcher hand in their own platform pieces; any piece
+    // left empty is taken from the system.
+    explicit KVX_Configurator(kvx::Platform platform, QWidget* parent = nullptr);
+    ~KVX_Configurator() override;
+
+    // ---- state (public so that the subsystem code and the tests reach it) ----
+    int sessionState = 1;
+    int portCount = 0;
+    std::unique_ptr<kvx::SerialDevice> serialPort;
+    QString rxText;
+    int linkStep = 1000;
+    QByteArray txBytes;
+    int nulSeen = 0;
+    int promptSeen = 0;
+    qint64 lastActivityMs = 0;
+    int retriesLeft = 0;
+    int boardCount = 0;
+    std::array<int, 10> boardKinds{};
+    int firmwareLevel = 0;
+    QString commandWord;
+    kvx::ConfigImage requestImage;
+    kvx::ConfigImage responseImage;
+    QTimer* ticker = nullptr;
+    std::array<QString, 4> cartridgeIds;
+    std::array<int, 4> alphasensePartners{};
+    Ui_KVX_Configurator* ui = nullptr;
+
+    std::unique_ptr<kvx::Clock> clock;
+    std::unique_ptr<kvx::PortSource> portSource;
+
+    qint64 nowMs() const;
+
+    // ---- link (link/) ----
+    void refreshPortList();
+    void runLinkStep();
+    void openLink();      // link step 1
+    void linkConnected(); // link step 996
+    void resetLink();     // link step 999
+    void mirrorAnswer(const QString& answer);
+    void showReadyPage();
+    void showConnectedPage();
+    void registerBoards(const QStringList& fields);
+    void addBoardPages(); // session state 3
+
+    // ---- session states (workflows/) ----
+    void runSessionState();
+    bool linkIdle() const { return linkStep == 0; }
+    // Starts an exchange with the request image as it stands (finished here).
+    void startGet(quint16 requestWord, int nextState);
+    void startSet(int nextState);
+    void lockButtons();
+    void unlockButtons();
+
+    // ---- clearing of absent boards (image/boards/) ----
+    void clearMainBoard();
+    void clearGasBoard();
+    void clearAlphasenseBoard();
+    void clearFigaroBoard();
+    void clearPumpA();
+    void clearPumpB();
+    void clearPumpsCD();
+
+public slots:
+    void UpdateTicker();
+    void KVXConnectButtonPressed();
+    void KVXDisconnectButtonPressed();
+    void KVXWriteButtonPressed();
+    void KVXReadButtonPressed();
+    void KVXSetRTCPressed();
+    void KVXReadRTCPressed();
+    void SampleAlwaysPowerOnClicked();
+    void SampleNextPowerOnClicked();
+    void SampleSpecificTimeClicked();
+    void SCD30CalButtonPressed();
+    void Alphasense1GasModeChanged(bool checked);
+    void Alphasense1ModeChanged(bool checked);
+    void Alphasense2GasModeChanged(bool checked);
+    void Alphasense2ModeChanged(bool checked);
+    void Alphasense3GasModeChanged(bool checked);
+    void Alphasense3ModeChanged(bool checked);
+    void Alphasense4GasModeChanged(bool checked);
+    void Alphasense4ModeChanged(bool checked);
+    void SCD30ModeChanged(bool checked);
+    void SGP41ModeChanged(bool checked);
+    void SFA30ModeChanged(bool checked);
+    void FigaroModeChanged(bool checked);
+    void SEN55ModeChanged(int index);
+    void PumpASampleStartClicked();
+    void PumpADelayedStartClicked();
+    void PumpASpecificDateTimeClicked();
+    void PumpAFullSampleTimeClicked();
+    void PumpAPartialSampleTimeClicked();
+    void PumpBSampleStartClicked();
+    void PumpBDelayedStartClicked();
+    void PumpBSpecificDateTimeClicked();
+    void PumpBFullSampleTimeClicked();
+    void PumpBPartialSampleTimeClicked();
+    void PumpCSampleStartClicked();
+    void PumpCDelayedStartClicked();
+    void PumpCSpecificDateTimeClicked();
+    void PumpCFullSampleTimeClicked();
+    void PumpCPartialSampleTimeClicked();
+    void PumpDSampleStartClicked();
+    void PumpDDelayedStartClicked();
+    void PumpDSpecificDateTimeClicked();
+    void PumpDFullSampleTimeClicked();
+    void PumpDPartialSampleTimeClicked();
+    void PumpCLogVSUPPLYChanged(bool checked);
+    void PumpCLog3V3Changed(bool checked);
+    void PumpCLogBMP390PChanged(bool checked);
+    void PumpCLogBMP390TChanged(bool checked);
+    void PumpCLogAtmoChanged(bool checked);
+    void PumpDLogVSUPPLYChanged(bool checked);
+    void PumpDLog3V3Changed(bool checked);
+    void PumpDLogBMP390PChanged(bool checked);
+    void PumpDLogBMP390TChanged(bool checked);
+    void PumpDLogAtmoChanged(bool checked);
+    void PumpAStartClicked();
+    void PumpAStopClicked();
+    void PumpBStartClicked();
+    void PumpBStopClicked();
+    void PumpCStartClicked();
+    void PumpCStopClicked();
+    void PumpDStartClicked();
+    void PumpDStopClicked();
+
+private:
+    void construct();
+    // The 61 form connections (app/form/Wiring.cpp).
+    void connectForm();
+    // True while a Disconnect confirmation is open (only one at a time).
+    bool disconnectAsking = false;
+    // Last port list written to comPortOutputBox (rewritten only on change).
+    QStringList shownPorts;
+    bool shownPortsValid = false;
+};

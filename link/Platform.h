@@ -1,0 +1,54 @@
+// The three things the configurator takes from the computer: time, the serial
+// device and the list of serial ports. The shipped program uses the system's;
+// tests and the demo launcher hand in their own.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace kvx {
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // Milliseconds since the epoch.
+    virtual qint64 nowMs() const = 0;
+    // Blocks the caller for about `ms` milliseconds (a fake clock just advances).
+    virtual void sleepMs(int ms) = 0;
+};
+
+class SerialDevice {
+public:
+    virtual ~SerialDevice() = default;
+    // 115200 baud both ways, 8 data bits, no parity, 1 stop bit, no flow control.
+    virtual void applyLinkSettings() = 0;
+    virtual void setPortName(const QString& name) = 0;
+    virtual bool open() = 0; // read/write
+    virtual bool isOpen() const = 0;
+    virtual void close() = 0;
+    // Everything the device has buffered so far (may be empty).
+    virtual QByteArray readAvailable() = 0;
+    virtual void write(const QByteArray& bytes) = 0;
+    virtual void flush() = 0;
+};
+
+class PortSource {
+public:
+    virtual ~PortSource() = default;
+    // Names of the available serial ports, in enumeration order.
+    virtual QStringList availablePorts() = 0;
+};
+
+struct Platform {
+    std::unique_ptr<Clock> clock;
+    std::unique_ptr<SerialDevice> serial;
+    std::unique_ptr<PortSource> ports;
+
+    // The system clock, a QSerialPort and the system's port enumeration.
+    static Platform system();
+};
+
+} // namespace kvx
