@@ -73,7 +73,15 @@ public:
     void addBoardPages(); // session state 3
 
     // ---- session states (workflows/) ----
+    // Routes the session state code to its workflow; each workflow handles
+    // its own family of codes (see the table in workflows/SessionStates.cpp).
     void runSessionState();
+    void runConnectionState(); // 1..4 (link/)
+    void runReadState();       // 100..106, 195, 196, 200..599, 1100
+    void runClockState();      // 197..199
+    void runWriteState();      // 600..1099 (except 798, 799), 1200, 1400..1403
+    void runCalibrationState(); // 798, 799
+    void runPumpState();       // 1300..1307
     bool linkIdle() const { return linkStep == 0; }
     // Starts an exchange with the request image as it stands (finished here).
     void startGet(quint16 requestWord, int nextState);

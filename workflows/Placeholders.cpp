@@ -71,3 +71,9 @@ void KVX_Configurator::clearPumpB() {}
 void KVX_Configurator::clearPumpsCD() {}
 
 void KVX_Configurator::connectForm() {}
+
+void KVX_Configurator::runReadState() {}
+void KVX_Configurator::runClockState() {}
+void KVX_Configurator::runWriteState() {}
+void KVX_Configurator::runCalibrationState() {}
+void KVX_Configurator::runPumpState() {}
