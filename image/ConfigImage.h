@@ -83,11 +83,18 @@ QByteArray requestLine(const ConfigImage& request, const QString& commandWord);
 // character after it) and the prompt (six characters starting one before
 // "cli>") off a complete answer, and splits the rest at commas, keeping empty
 // fields. The caller guarantees that rxText holds both the command word and
-// the prompt.
+// the prompt; a missing one is simply not cut, so any text is safe to pass.
 QStringList extractAnswer(const QString& rxText, const QString& commandWord);
 
-// Judges one answer and fills `response` (see the implementation for the rules).
-// For cfg_set the answer must repeat the request exactly (same length and CRC).
+// Judges one answer (fields as returned by extractAnswer) and fills `response`:
+// - fewer than three fields: NoData, `response` untouched;
+// - field 0 (the data byte count) must be an unsigned 32-bit decimal number,
+//   even and equal to (fields - 2) * 2, else Invalid with `response` untouched;
+// - every word field is stored big-endian while the image has room; a field
+//   that is no unsigned 32-bit decimal number counts as 0, a value above 65535
+//   is dropped; response.crc := CRC of the stored bytes;
+// - the last field must equal that CRC, else Invalid;
+// - for cfg_set the answer must repeat the request (same length and CRC).
 Verdict parseAnswer(const QStringList& fields, const QString& commandWord,
                     const ConfigImage& request, ConfigImage& response);
 
