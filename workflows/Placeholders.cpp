@@ -70,8 +70,6 @@ void KVX_Configurator::clearPumpA() {}
 void KVX_Configurator::clearPumpB() {}
 void KVX_Configurator::clearPumpsCD() {}
 
-void KVX_Configurator::connectForm() {}
-
 void KVX_Configurator::runReadState() {}
 void KVX_Configurator::runClockState() {}
 void KVX_Configurator::runWriteState() {}
