@@ -1,0 +1,4 @@
+// Holds one widget include on purpose.
+#pragma once
+#include <QtCore/QString>
+#  include "QCheckBox"
