@@ -55,6 +55,10 @@ public:
     std::array<int, 4> alphasensePartners{};
     Ui_KVX_Configurator* ui = nullptr;
 
+    // The receive text overflowed without a prompt since the wait began.
+    bool rxOverflowed = false;
+    qint64 farewellSentMs = 0;
+
     std::unique_ptr<kvx::Clock> clock;
     std::unique_ptr<kvx::PortSource> portSource;
 
@@ -63,6 +67,10 @@ public:
     // ---- link (link/) ----
     void refreshPortList();
     void runLinkStep();
+    void runExchangeWait(); // link step 9
+    // True once per timeout (or receive overflow) of the current wait.
+    bool waitTimedOut();
+    bool answerArrived(QLatin1String commandWord) const;
     void openLink();      // link step 1
     void linkConnected(); // link step 996
     void resetLink();     // link step 999
@@ -76,12 +84,12 @@ public:
     // Routes the session state code to its workflow; each workflow handles
     // its own family of codes (see the table in workflows/SessionStates.cpp).
     void runSessionState();
-    void runConnectionState(); // 1..4 (link/)
-    void runReadState();       // 100..106, 195, 196, 200..599, 1100
-    void runClockState();      // 197..199
-    void runWriteState();      // 600..1099 (except 798, 799), 1200, 1400..1403
+    void runConnectionState();  // 1..4 (link/)
+    void runReadState();        // 100..106, 195, 196, 200..599, 1100
+    void runClockState();       // 197..199
+    void runWriteState();       // 600..1099 (except 798, 799), 1200, 1400..1403
     void runCalibrationState(); // 798, 799
-    void runPumpState();       // 1300..1307
+    void runPumpState();        // 1300..1307
     bool linkIdle() const { return linkStep == 0; }
     // Starts an exchange with the request image as it stands (finished here).
     void startGet(quint16 requestWord, int nextState);
@@ -168,6 +176,8 @@ private:
     void connectForm();
     // True while a Disconnect confirmation is open (only one at a time).
     bool disconnectAsking = false;
+    // The connected port's disappearance has already been put to the operator.
+    bool vanishNoticed = false;
     // Last port list written to comPortOutputBox (rewritten only on change).
     QStringList shownPorts;
     bool shownPortsValid = false;

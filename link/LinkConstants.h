@@ -5,11 +5,13 @@
 
 namespace kvx {
 
-constexpr int kTickMs = 20;             // UpdateTicker interval
+constexpr int kTickMs = 20;              // UpdateTicker interval
 constexpr qint64 kAnswerTimeoutMs = 499; // a wait times out when MORE than this has passed
 constexpr qint64 kFarewellWaitMs = 999;  // "menu" is followed by MORE than this before closing
-constexpr int kRetries = 3;              // resends after the first attempt (4 attempts at most)
-constexpr int kConsoleLimit = 262143;    // kvxOutputBox is cleared when it holds more
+// ...unless the device never falls silent: then the link closes this long after "menu".
+constexpr qint64 kFarewellCapMs = 5000;
+constexpr int kRetries = 3;           // resends after the first attempt (4 attempts at most)
+constexpr int kConsoleLimit = 262143; // kvxOutputBox is cleared when it holds more
 // The receive text is dropped when it grows past this many characters without a
 // prompt (a well-formed answer is far below 1 KiB).
 constexpr int kRxLimit = 16384;
@@ -22,6 +24,8 @@ constexpr char kResetSequence[] = "\x1b"
                                   "c\r";
 constexpr char kFarewell[] = "menu\r";
 constexpr int kBoardListFields = 21;
+// The firmware level record: an instrument without it answers with no data.
+constexpr quint16 kFirmwareLevelRecord = 0x0070;
 
 // Link steps.
 enum LinkStepCode : int {

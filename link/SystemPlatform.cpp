@@ -1,0 +1,105 @@
+// The system's clock, serial port and port enumeration.
+#include "link/SystemPlatform.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QSerialPortInfo>
+#include <QThread>
+
+namespace kvx {
+
+qint64 SystemClock::nowMs() const {
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+void SystemClock::sleepMs(int ms) {
+    QThread::msleep(static_cast<unsigned long>(ms));
+}
+
+QSerialPortDevice::QSerialPortDevice() {
+    // A device that goes away (cable pulled) reports a resource error; the
+    // port is closed so that nothing keeps polling a dead descriptor. The link
+    // then times out and resets on its own.
+    QObject::connect(&port, &QSerialPort::errorOccurred, &port,
+                     [this](QSerialPort::SerialPortError error) {
+                         if (error == QSerialPort::ResourceError && port.isOpen())
+                             port.close();
+                     });
+}
+
+void QSerialPortDevice::applyLinkSettings() {
+    port.setDataBits(QSerialPort::Data8);
+    port.setParity(QSerialPort::NoParity);
+    port.setStopBits(QSerialPort::OneStop);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+    port.setBaudRate(QSerialPort::Baud115200, QSerialPort::AllDirections);
+}
+
+void QSerialPortDevice::setPortName(const QString& name) {
+    port.setPortName(name);
+}
+
+bool QSerialPortDevice::open() {
+    return port.open(QIODevice::ReadWrite);
+}
+
+bool QSerialPortDevice::isOpen() const {
+    return port.isOpen();
+}
+
+void QSerialPortDevice::close() {
+    if (port.isOpen())
+        port.close();
+}
+
+QByteArray QSerialPortDevice::readAvailable() {
+    if (!port.isOpen())
+        return {};
+    return port.readAll();
+}
+
+void QSerialPortDevice::write(const QByteArray& bytes) {
+    if (port.isOpen())
+        port.write(bytes);
+}
+
+void QSerialPortDevice::flush() {
+    if (port.isOpen())
+        port.flush();
+}
+
+SystemPortSource::SystemPortSource(Clock& clock) : clock(clock) {
+    // A serial device appearing or vanishing creates or removes its node in
+    // /dev; only then (or after a long quiet interval) is it worth asking the
+    // system, which takes milliseconds on machines with many terminals.
+    watching = watcher.addPath(QStringLiteral("/dev"));
+    QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, &watcher,
+                     [this](const QString&) { stale = true; });
+}
+
+QStringList SystemPortSource::availablePorts() {
+    const qint64 now = clock.nowMs();
+    const qint64 interval = watching ? kQuietRescanMs : kBlindRescanMs;
+    if (stale || lastScanMs < 0 || now - lastScanMs >= interval || now < lastScanMs) {
+        stale = false;
+        lastScanMs = now;
+        cached.clear();
+        const auto infos = QSerialPortInfo::availablePorts();
+        for (const QSerialPortInfo& info : infos)
+            cached.append(info.portName());
+    }
+    return cached;
+}
+
+Platform Platform::system() {
+    Platform p;
+    p.clock = std::make_unique<SystemClock>();
+    p.serial = std::make_unique<QSerialPortDevice>();
+    // The port source keeps its own clock so that it works whatever clock the
+    // window is given.
+    static SystemClock portClock;
+    p.ports = std::make_unique<SystemPortSource>(portClock);
+    return p;
+}
+
+} // namespace kvx

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs the whole test suite:
+# the sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer)
+# first, then the bounded fuzz runs, then the plain build, whose CTest summary
+# closes the output.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+jobs=${KVX_JOBS:-2}
+export QT_QPA_PLATFORM=offscreen
+
+echo "== Sanitizer build"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVX_SANITIZE=ON > build-asan.log
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE soak
+
+if [ -x fuzz/run.sh ]; then
+  echo "== Fuzzing (bounded)"
+  fuzz/run.sh "${KVX_FUZZ_SECONDS:-60}"
+fi
+
+echo "== Build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > build.log
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"

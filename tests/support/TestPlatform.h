@@ -1,0 +1,139 @@
+// Platform pieces for tests: a clock that moves only when told, a serial
+// device whose traffic the test scripts, and a port list the test sets.
+#pragma once
+
+#include "link/Platform.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace kvx::test {
+
+class FakeClock : public Clock {
+public:
+    explicit FakeClock(qint64 startMs = 1'700'000'000'000)
+        : ms(std::make_shared<qint64>(startMs)) {}
+    qint64 nowMs() const override { return *ms; }
+    void sleepMs(int d) override {
+        *ms += d;
+        slept += d;
+    }
+    void advance(qint64 d) { *ms += d; }
+    // Shared with the test after the clock is handed to the window.
+    std::shared_ptr<qint64> ms;
+    qint64 slept = 0;
+};
+
+// A handle on a FakeClock owned by the window.
+struct ClockHandle {
+    std::shared_ptr<qint64> ms;
+    qint64 now() const { return *ms; }
+    void advance(qint64 d) { *ms += d; }
+};
+
+struct DeviceLog {
+    QString portName;
+    bool settingsApplied = false;
+    int opens = 0;
+    int closes = 0;
+    bool open = false;
+    bool refuseOpen = false;
+    QByteArray written;  // everything written, in order
+    QByteArray incoming; // bytes the next read will return
+    std::function<void(const QByteArray&)> onWrite;
+};
+
+class ScriptedDevice : public SerialDevice {
+public:
+    explicit ScriptedDevice(std::shared_ptr<DeviceLog> log) : log(std::move(log)) {}
+    void applyLinkSettings() override { log->settingsApplied = true; }
+    void setPortName(const QString& name) override { log->portName = name; }
+    bool open() override {
+        ++log->opens;
+        log->open = !log->refuseOpen;
+        return log->open;
+    }
+    bool isOpen() const override { return log->open; }
+    void close() override {
+        ++log->closes;
+        log->open = false;
+    }
+    QByteArray readAvailable() override {
+        if (!log->open)
+            return {};
+        QByteArray out;
+        out.swap(log->incoming);
+        return out;
+    }
+    void write(const QByteArray& bytes) override {
+        if (!log->open)
+            return;
+        log->written += bytes;
+        if (log->onWrite)
+            log->onWrite(bytes);
+    }
+    void flush() override {}
+
+    std::shared_ptr<DeviceLog> log;
+};
+
+class ListedPorts : public PortSource {
+public:
+    explicit ListedPorts(std::shared_ptr<QStringList> names) : names(std::move(names)) {}
+    QStringList availablePorts() override { return *names; }
+    std::shared_ptr<QStringList> names;
+};
+
+// Everything a tick-level test needs, with handles kept after the pieces are
+// handed to the window.
+struct Rig {
+    std::shared_ptr<DeviceLog> device = std::make_shared<DeviceLog>();
+    std::shared_ptr<QStringList> ports = std::make_shared<QStringList>();
+    ClockHandle clock;
+
+    Platform platform() {
+        Platform p;
+        auto c = std::make_unique<FakeClock>();
+        clock.ms = c->ms;
+        p.clock = std::move(c);
+        p.serial = std::make_unique<ScriptedDevice>(device);
+        p.ports = std::make_unique<ListedPorts>(ports);
+        return p;
+    }
+};
+
+// Answers the next modal message box with `button` once it shows up. Returns
+// a flag the test can check to see that a box was indeed answered, and the
+// title/text seen.
+struct DialogSeen {
+    bool answered = false;
+    QString title;
+    QString text;
+};
+
+inline std::shared_ptr<DialogSeen> answerNextDialog(QMessageBox::StandardButton button,
+                                                    int pollMs = 5) {
+    auto seen = std::make_shared<DialogSeen>();
+    auto timer = new QTimer(qApp);
+    timer->setInterval(pollMs);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, seen, button] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        seen->answered = true;
+        seen->title = box->windowTitle();
+        seen->text = box->text();
+        timer->stop();
+        timer->deleteLater();
+        box->button(button)->click();
+    });
+    timer->start();
+    return seen;
+}
+
+} // namespace kvx::test

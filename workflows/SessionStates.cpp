@@ -1,0 +1,59 @@
+// The session state dispatcher: every code goes to the workflow that owns its
+// family. A state that needs the instrument waits for the link to be idle,
+// builds the request image and starts one exchange; the next state consumes it.
+//
+//   1..4                     connection: ready page, firmware level, pages, connected page
+//   100..196, 200..599, 1100 reading the configuration
+//   197..199                 instrument clock
+//   600..1099, 1200          writing the configuration (798/799 excepted)
+//   798, 799                 SCD30 forced calibration
+//   1300..1307               pump start/stop
+//   1400..1403               pump stop before a write
+#include "app/KVX_Configurator.h"
+#include "link/LinkConstants.h"
+#include "ui_KVX_Configurator.h"
+
+void KVX_Configurator::runSessionState() {
+    const int s = sessionState;
+    if (s >= 1 && s <= 4)
+        runConnectionState();
+    else if (s >= 197 && s <= 199)
+        runClockState();
+    else if (s == 798 || s == 799)
+        runCalibrationState();
+    else if ((s >= 100 && s < 600) || s == 1100)
+        runReadState();
+    else if ((s >= 600 && s < 1100) || s == 1200 || (s >= 1400 && s <= 1403))
+        runWriteState();
+    else if (s >= 1300 && s <= 1307)
+        runPumpState();
+}
+
+void KVX_Configurator::startGet(quint16 requestWord, int nextState) {
+    requestImage.resetRequest(requestWord);
+    requestImage.finishRequest();
+    linkStep = kvx::LinkGet;
+    sessionState = nextState;
+}
+
+void KVX_Configurator::startSet(int nextState) {
+    requestImage.finishRequest();
+    linkStep = kvx::LinkSet;
+    sessionState = nextState;
+}
+
+void KVX_Configurator::lockButtons() {
+    ui->kvxWrite->setEnabled(false);
+    ui->kvxRead->setEnabled(false);
+    ui->setRTC->setEnabled(false);
+    ui->readRTC->setEnabled(false);
+    ui->scd30CalButton->setEnabled(false);
+}
+
+void KVX_Configurator::unlockButtons() {
+    ui->kvxWrite->setEnabled(true);
+    ui->kvxRead->setEnabled(true);
+    ui->setRTC->setEnabled(true);
+    ui->readRTC->setEnabled(true);
+    ui->scd30CalButton->setEnabled(ui->Tab_Gas->isEnabled() && ui->scd30->isEnabled());
+}
