@@ -119,12 +119,12 @@ private slots:
     void consoleIsBounded() {
         connectToIdle();
         const QByteArray chunk(70000, 'a');
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < 5; ++i) {
             rig.device->incoming = chunk + "cli> ";
             tick();
         }
-        // 4 x 70005 characters: the fourth insert found more than the limit and
-        // started afresh.
+        // After four answers of 70005 characters the console holds more than
+        // the limit, so the fifth starts it afresh.
         QCOMPARE(w->ui->kvxOutputBox->document()->characterCount() - 1, 70005);
     }
 
@@ -281,7 +281,9 @@ private slots:
         rig.clock.advance(1000);
         tick(2);
         QCOMPARE(w->linkStep, 1000);
-        QCOMPARE(w->sessionState, 1);
+        // The reset handed the session back to the Ready page.
+        QCOMPARE(w->sessionState, 2);
+        QVERIFY(w->ui->configurationOutputBox->toPlainText().startsWith("Ready to Connect"));
     }
 
     void endlessStreamIsBoundedAndEndsTheLink() {

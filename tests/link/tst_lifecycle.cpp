@@ -30,15 +30,16 @@ class LifecycleTest : public QObject {
         w.UpdateTicker(); // board list request
         rig.device->incoming =
             "show_boards_cal\r0,Main,M1,1,x,x,2,x,x,3,x,x,4,x,x,5,x,x,6,Gas,G1\rcli> ";
+        w.sessionState = 0; // no workflow
         w.UpdateTicker();
         QCOMPARE(w.linkStep, 996);
         w.UpdateTicker();
         QCOMPARE(w.linkStep, 0);
-        w.sessionState = 0; // no workflow
         w.ui->kvxWrite->setEnabled(true);
         w.ui->kvxRead->setEnabled(true);
         w.ui->setRTC->setEnabled(true);
         w.ui->readRTC->setEnabled(true);
+        w.ui->Tab_Gas->setEnabled(true);
         w.ui->scd30CalButton->setEnabled(true);
         rig.device->written.clear();
     }
