@@ -78,7 +78,10 @@ private slots:
         w = std::make_unique<KVX_Configurator>(rig.platform());
         w->ticker->stop();
     }
-    void cleanup() { w.reset(); }
+    void cleanup() {
+        rig.device->onWrite = nullptr;
+        w.reset();
+    }
 
     void lineFeedDroppedAndAnswerMirrored() {
         connectToIdle();
@@ -257,7 +260,9 @@ private slots:
     void sessionStateWaitsForTheLink() {
         connectToIdle();
         const QByteArray level("\x00\x70\x00\x05", 4);
-        rig.device->onWrite = [&](const QByteArray& bytes) { reply(bytes, answerFor(level)); };
+        rig.device->onWrite = [this, level](const QByteArray& bytes) {
+            reply(bytes, answerFor(level));
+        };
         w->sessionState = 2;
         tick(3); // request sent; the answer is queued at once
         QCOMPARE(w->sessionState, 3);
