@@ -11,6 +11,7 @@
 #pragma once
 
 #include "image/ConfigImage.h"
+#include "image/boards/ReadBack.h"
 #include "link/Platform.h"
 
 #include <QMainWindow>
@@ -53,6 +54,8 @@ public:
     QTimer* ticker = nullptr;
     std::array<QString, 4> cartridgeIds;
     std::array<int, 4> alphasensePartners{};
+    // Settings read that no control can change; a write sends them back.
+    kvx::ReadBackState readBack;
     Ui_KVX_Configurator* ui = nullptr;
 
     // The receive text overflowed without a prompt since the wait began.

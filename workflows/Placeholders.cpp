@@ -3,9 +3,6 @@
 #include "app/KVX_Configurator.h"
 
 void KVX_Configurator::KVXWriteButtonPressed() {}
-void KVX_Configurator::KVXReadButtonPressed() {}
-void KVX_Configurator::KVXSetRTCPressed() {}
-void KVX_Configurator::KVXReadRTCPressed() {}
 void KVX_Configurator::SCD30CalButtonPressed() {}
 void KVX_Configurator::SampleAlwaysPowerOnClicked() {}
 void KVX_Configurator::SampleNextPowerOnClicked() {}
@@ -62,16 +59,7 @@ void KVX_Configurator::PumpCStopClicked() {}
 void KVX_Configurator::PumpDStartClicked() {}
 void KVX_Configurator::PumpDStopClicked() {}
 
-void KVX_Configurator::clearMainBoard() {}
-void KVX_Configurator::clearGasBoard() {}
-void KVX_Configurator::clearAlphasenseBoard() {}
-void KVX_Configurator::clearFigaroBoard() {}
-void KVX_Configurator::clearPumpA() {}
-void KVX_Configurator::clearPumpB() {}
-void KVX_Configurator::clearPumpsCD() {}
 
-void KVX_Configurator::runReadState() {}
-void KVX_Configurator::runClockState() {}
 void KVX_Configurator::runWriteState() {}
 void KVX_Configurator::runCalibrationState() {}
 void KVX_Configurator::runPumpState() {}
