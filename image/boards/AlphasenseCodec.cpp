@@ -106,7 +106,9 @@ void decodeAtLevel1(const AlphasenseWidgets& w, const ConfigImage& response, int
 
 } // namespace
 
-quint16 alphasenseRecordWord(int position) { return quint16(0x4046 + 0x10 * (position - 1)); }
+quint16 alphasenseRecordWord(int position) {
+    return quint16(0x4046 + 0x10 * (position - 1));
+}
 
 #define KVX_ALPHASENSE_WIDGETS(N)                                                                  \
     AlphasenseWidgets {                                                                            \

@@ -49,8 +49,8 @@ void clearPumpSchedule(const kvx::PumpWidgets& w) {
     enableAndShow({w.sampleStart, w.delayedStart, w.specificDateTime});
     for (QSpinBox* spin : {w.delayDays, w.delayHours, w.delayMinutes})
         spin->setValue(0);
-    enableAndShow({w.delayDays, w.delayHours, w.delayMinutes, w.delayDaysLabel,
-                   w.delayHoursLabel, w.delayMinutesLabel, w.startDateTime, w.start});
+    enableAndShow({w.delayDays, w.delayHours, w.delayMinutes, w.delayDaysLabel, w.delayHoursLabel,
+                   w.delayMinutesLabel, w.startDateTime, w.start});
 
     w.fullSample->setChecked(true);
     w.partialSample->setChecked(false);
@@ -150,8 +150,8 @@ void KVX_Configurator::clearAlphasenseBoard() {
 
 void KVX_Configurator::clearFigaroBoard() {
     ui->figaroLogging->setEnabled(true);
-    for (QCheckBox* box : {ui->figaroLogGain1, ui->figaroLogOutput, ui->figaroLogOffset,
-                           ui->figaroLogReference})
+    for (QCheckBox* box :
+         {ui->figaroLogGain1, ui->figaroLogOutput, ui->figaroLogOffset, ui->figaroLogReference})
         resetBox(box);
     ui->figaroRange->setEnabled(true);
     for (QRadioButton* range : {ui->figaro20PPM, ui->figaro50PPM, ui->figaro1000PPM})
@@ -164,9 +164,13 @@ void KVX_Configurator::clearFigaroBoard() {
     removePage(*ui, ui->Tab_Figaro);
 }
 
-void KVX_Configurator::clearPumpA() { clearFilterPump(*ui, kvx::Pump::A); }
+void KVX_Configurator::clearPumpA() {
+    clearFilterPump(*ui, kvx::Pump::A);
+}
 
-void KVX_Configurator::clearPumpB() { clearFilterPump(*ui, kvx::Pump::B); }
+void KVX_Configurator::clearPumpB() {
+    clearFilterPump(*ui, kvx::Pump::B);
+}
 
 void KVX_Configurator::clearPumpsCD() {
     const kvx::PumpWidgets c = kvx::pumpWidgets(*ui, kvx::Pump::C);

@@ -13,23 +13,17 @@ using FilterLogTable = std::array<LoggingBit<QCheckBox>, 17>;
 
 #define KVX_FILTER_LOG_TABLE(P)                                                                    \
     FilterLogTable {                                                                               \
-        {{0, ui.pump##P##LogVSUPPLY},                                                              \
-         {1, ui.pump##P##Log3V3},                                                                  \
-         {2, ui.pump##P##LogPUMPS},                                                                \
-         {3, ui.pump##P##LogRDAC},                                                                 \
-         {4, ui.pump##P##LogVBOOST},                                                               \
-         {5, ui.pump##P##LogVOMRON},                                                               \
-         {6, ui.pump##P##LogVFLOW},                                                                \
-         {7, ui.pump##P##LogIBMP581P},                                                             \
-         {8, ui.pump##P##LogIBMP581T},                                                             \
-         {9, ui.pump##P##LogXBMP581P},                                                             \
-         {10, ui.pump##P##LogXBMP581T},                                                            \
-         {11, ui.pump##P##LogFlowM},                                                               \
-         {12, ui.pump##P##LogFlowV},                                                               \
-         {13, ui.pump##P##LogPumpVol},                                                             \
-         {14, ui.pump##P##LogCartTotal},                                                           \
-         {15, ui.pump##P##LogCartSample},                                                          \
-         {16, ui.pump##P##LogAtmo}}                                                                \
+        {                                                                                          \
+            {0, ui.pump##P##LogVSUPPLY}, {1, ui.pump##P##Log3V3}, {2, ui.pump##P##LogPUMPS},       \
+                {3, ui.pump##P##LogRDAC}, {4, ui.pump##P##LogVBOOST}, {5, ui.pump##P##LogVOMRON},  \
+                {6, ui.pump##P##LogVFLOW}, {7, ui.pump##P##LogIBMP581P},                           \
+                {8, ui.pump##P##LogIBMP581T}, {9, ui.pump##P##LogXBMP581P},                        \
+                {10, ui.pump##P##LogXBMP581T}, {11, ui.pump##P##LogFlowM},                         \
+                {12, ui.pump##P##LogFlowV}, {13, ui.pump##P##LogPumpVol},                          \
+                {14, ui.pump##P##LogCartTotal}, {15, ui.pump##P##LogCartSample}, {                 \
+                16, ui.pump##P##LogAtmo                                                            \
+            }                                                                                      \
+        }                                                                                          \
     }
 
 FilterLogTable filterLogTable(const Ui_KVX_Configurator& ui, Pump pump) {
@@ -40,7 +34,9 @@ FilterLogTable filterLogTable(const Ui_KVX_Configurator& ui, Pump pump) {
 
 } // namespace
 
-quint16 filterPumpLoggingWord(Pump pump) { return pump == Pump::B ? 0x8004 : 0x8002; }
+quint16 filterPumpLoggingWord(Pump pump) {
+    return pump == Pump::B ? 0x8004 : 0x8002;
+}
 
 void applyFilterPumpLogging(Ui_KVX_Configurator& ui, Pump pump, quint32 word) {
     applyLoggingWord(word, filterLogTable(ui, pump));
@@ -55,8 +51,7 @@ void decodeFilterPumpLoggingRecord(Ui_KVX_Configurator& ui, Pump pump,
     applyFilterPumpLogging(ui, pump, response.readU32(2));
 }
 
-void encodeFilterPumpLoggingRecord(const Ui_KVX_Configurator& ui, Pump pump,
-                                   ConfigImage& request) {
+void encodeFilterPumpLoggingRecord(const Ui_KVX_Configurator& ui, Pump pump, ConfigImage& request) {
     request.resetRequest(filterPumpLoggingWord(pump));
     request.appendU32(collectFilterPumpLogging(ui, pump));
 }

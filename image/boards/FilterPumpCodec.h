@@ -18,10 +18,8 @@ void applyFilterPumpLogging(Ui_KVX_Configurator& ui, Pump pump, quint32 word);
 quint32 collectFilterPumpLogging(const Ui_KVX_Configurator& ui, Pump pump);
 
 // Decoder: the u32 at 2, or 0 when the answer holds fewer than 6 bytes.
-void decodeFilterPumpLoggingRecord(Ui_KVX_Configurator& ui, Pump pump,
-                                   const ConfigImage& response);
+void decodeFilterPumpLoggingRecord(Ui_KVX_Configurator& ui, Pump pump, const ConfigImage& response);
 // Encoder: request word, collectFilterPumpLogging. Written whenever the page is.
-void encodeFilterPumpLoggingRecord(const Ui_KVX_Configurator& ui, Pump pump,
-                                   ConfigImage& request);
+void encodeFilterPumpLoggingRecord(const Ui_KVX_Configurator& ui, Pump pump, ConfigImage& request);
 
 } // namespace kvx

@@ -119,8 +119,8 @@ void decodeGasFanRecord(Ui_KVX_Configurator& ui, const ConfigImage& response) {
     ui.gasFanState->setChecked(response.holds(2, 2) && response.readU16(2) == 1);
 }
 
-void decodeGasLoggingRecord(Ui_KVX_Configurator& ui, const ConfigImage& response,
-                            int firmwareLevel, ReadBackState& readBack) {
+void decodeGasLoggingRecord(Ui_KVX_Configurator& ui, const ConfigImage& response, int firmwareLevel,
+                            ReadBackState& readBack) {
     const quint32 word = response.readU32(2); // 0 for an answer under 6 bytes
     readBack.gasLogging = word;
     applyLoggingWord(word, coreBits(ui));

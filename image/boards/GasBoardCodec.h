@@ -43,8 +43,8 @@ void decodeGasFanRecord(Ui_KVX_Configurator& ui, const ConfigImage& response);
 // boxes and sets them from bits 16-19 and disables the Figaro boxes; level 1
 // and above hides and disables the raw boxes and sets the Figaro boxes from
 // bits 2-5 (enabled boxes only). The word read is kept in `readBack`.
-void decodeGasLoggingRecord(Ui_KVX_Configurator& ui, const ConfigImage& response,
-                            int firmwareLevel, ReadBackState& readBack);
+void decodeGasLoggingRecord(Ui_KVX_Configurator& ui, const ConfigImage& response, int firmwareLevel,
+                            ReadBackState& readBack);
 
 // ---- encoders (write workflow, calibration workflow) ----
 // SGP41 / SFA30: mode 2 when the Enable box is checked, else 1. Write only

@@ -157,8 +157,7 @@ void encodePumpDurationRecord(const Ui_KVX_Configurator& ui, Pump pump, ConfigIm
     }
 }
 
-void encodePumpRunRecord(const Ui_KVX_Configurator& ui, Pump pump, ConfigImage& request,
-                         bool run) {
+void encodePumpRunRecord(const Ui_KVX_Configurator& ui, Pump pump, ConfigImage& request, bool run) {
     const PumpRecords& records = pumpRecords(pump);
     request.resetRequest(records.runStop);
     request.appendU16(

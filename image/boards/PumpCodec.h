@@ -66,7 +66,6 @@ void encodePumpStartRecord(const Ui_KVX_Configurator& ui, Pump pump, ConfigImage
 void encodePumpDurationRecord(const Ui_KVX_Configurator& ui, Pump pump, ConfigImage& request);
 // Run/stop record: run -> the flow field's rate scaled like the flow record;
 // stop -> 0. Used by the pump buttons and by the pump stop before a write.
-void encodePumpRunRecord(const Ui_KVX_Configurator& ui, Pump pump, ConfigImage& request,
-                         bool run);
+void encodePumpRunRecord(const Ui_KVX_Configurator& ui, Pump pump, ConfigImage& request, bool run);
 
 } // namespace kvx

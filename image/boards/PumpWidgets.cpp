@@ -15,11 +15,26 @@ const PumpRecords& pumpRecords(Pump pump) {
 }
 
 std::vector<QWidget*> PumpWidgets::scheduleControls() const {
-    return {sampleStart,       delayedStart,  specificDateTime,   delayDays,
-            delayDaysLabel,    delayHours,    delayHoursLabel,    delayMinutes,
-            delayMinutesLabel, startDateTime, start,              fullSample,
-            partialSample,     durationDays,  durationDaysLabel,  durationHours,
-            durationHoursLabel, durationMinutes, durationMinutesLabel, duration};
+    return {sampleStart,
+            delayedStart,
+            specificDateTime,
+            delayDays,
+            delayDaysLabel,
+            delayHours,
+            delayHoursLabel,
+            delayMinutes,
+            delayMinutesLabel,
+            startDateTime,
+            start,
+            fullSample,
+            partialSample,
+            durationDays,
+            durationDaysLabel,
+            durationHours,
+            durationHoursLabel,
+            durationMinutes,
+            durationMinutesLabel,
+            duration};
 }
 
 // The widgets every pump page has, by the pump's letter.
@@ -55,29 +70,29 @@ std::vector<QWidget*> PumpWidgets::scheduleControls() const {
 
 // Pumps A and B: the ten quantities of the pump itself, then the page's 17.
 #define KVX_FILTER_PUMP_LOGGING(P)                                                                 \
-    w.ownLogging = {ui.pump##P##LogPUMPS,    ui.pump##P##LogRDAC,      ui.pump##P##LogVBOOST,      \
-                    ui.pump##P##LogVOMRON,   ui.pump##P##LogVFLOW,     ui.pump##P##LogFlowM,       \
-                    ui.pump##P##LogFlowV,    ui.pump##P##LogPumpVol,   ui.pump##P##LogCartTotal,   \
+    w.ownLogging = {ui.pump##P##LogPUMPS,     ui.pump##P##LogRDAC,    ui.pump##P##LogVBOOST,       \
+                    ui.pump##P##LogVOMRON,    ui.pump##P##LogVFLOW,   ui.pump##P##LogFlowM,        \
+                    ui.pump##P##LogFlowV,     ui.pump##P##LogPumpVol, ui.pump##P##LogCartTotal,    \
                     ui.pump##P##LogCartSample};                                                    \
-    w.allLogging = {ui.pump##P##LogVSUPPLY,  ui.pump##P##Log3V3,       ui.pump##P##LogPUMPS,       \
-                    ui.pump##P##LogRDAC,     ui.pump##P##LogVBOOST,    ui.pump##P##LogVOMRON,      \
-                    ui.pump##P##LogVFLOW,    ui.pump##P##LogIBMP581P,  ui.pump##P##LogIBMP581T,    \
-                    ui.pump##P##LogXBMP581P, ui.pump##P##LogXBMP581T,  ui.pump##P##LogFlowM,       \
-                    ui.pump##P##LogFlowV,    ui.pump##P##LogPumpVol,   ui.pump##P##LogCartTotal,   \
+    w.allLogging = {ui.pump##P##LogVSUPPLY,    ui.pump##P##Log3V3,      ui.pump##P##LogPUMPS,      \
+                    ui.pump##P##LogRDAC,       ui.pump##P##LogVBOOST,   ui.pump##P##LogVOMRON,     \
+                    ui.pump##P##LogVFLOW,      ui.pump##P##LogIBMP581P, ui.pump##P##LogIBMP581T,   \
+                    ui.pump##P##LogXBMP581P,   ui.pump##P##LogXBMP581T, ui.pump##P##LogFlowM,      \
+                    ui.pump##P##LogFlowV,      ui.pump##P##LogPumpVol,  ui.pump##P##LogCartTotal,  \
                     ui.pump##P##LogCartSample, ui.pump##P##LogAtmo}
 
 // Pumps C and D: eleven quantities of the pump itself; the five board-level
 // boxes are shared between the two pages.
 #define KVX_SORBENT_PUMP_LOGGING(P)                                                                \
-    w.ownLogging = {ui.pump##P##LogRDAC,    ui.pump##P##LogVBOOST,   ui.pump##P##LogVOMRON,        \
-                    ui.pump##P##LogVFLOW,   ui.pump##P##LogFlowM,    ui.pump##P##LogFlowV,         \
+    w.ownLogging = {ui.pump##P##LogRDAC,    ui.pump##P##LogVBOOST,    ui.pump##P##LogVOMRON,       \
+                    ui.pump##P##LogVFLOW,   ui.pump##P##LogFlowM,     ui.pump##P##LogFlowV,        \
                     ui.pump##P##LogPumpVol, ui.pump##P##LogCartTotal, ui.pump##P##LogCartSample,   \
                     ui.pump##P##LogBMP581P, ui.pump##P##LogBMP581T};                               \
-    w.allLogging = {ui.pump##P##LogVSUPPLY, ui.pump##P##Log3V3,      ui.pump##P##LogBMP390P,       \
-                    ui.pump##P##LogBMP390T, ui.pump##P##LogAtmo,     ui.pump##P##LogRDAC,          \
-                    ui.pump##P##LogVBOOST,  ui.pump##P##LogVOMRON,   ui.pump##P##LogVFLOW,         \
-                    ui.pump##P##LogBMP581P, ui.pump##P##LogBMP581T,  ui.pump##P##LogFlowM,         \
-                    ui.pump##P##LogFlowV,   ui.pump##P##LogPumpVol,  ui.pump##P##LogCartTotal,     \
+    w.allLogging = {ui.pump##P##LogVSUPPLY,   ui.pump##P##Log3V3,     ui.pump##P##LogBMP390P,      \
+                    ui.pump##P##LogBMP390T,   ui.pump##P##LogAtmo,    ui.pump##P##LogRDAC,         \
+                    ui.pump##P##LogVBOOST,    ui.pump##P##LogVOMRON,  ui.pump##P##LogVFLOW,        \
+                    ui.pump##P##LogBMP581P,   ui.pump##P##LogBMP581T, ui.pump##P##LogFlowM,        \
+                    ui.pump##P##LogFlowV,     ui.pump##P##LogPumpVol, ui.pump##P##LogCartTotal,    \
                     ui.pump##P##LogCartSample}
 
 PumpWidgets pumpWidgets(const Ui_KVX_Configurator& ui, Pump pump) {

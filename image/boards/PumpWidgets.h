@@ -26,8 +26,12 @@ namespace kvx {
 enum class Pump { A = 0, B = 1, C = 2, D = 3 };
 constexpr Pump kAllPumps[] = {Pump::A, Pump::B, Pump::C, Pump::D};
 
-inline int pumpIndex(Pump pump) { return static_cast<int>(pump); }
-inline bool isSorbentPump(Pump pump) { return pump == Pump::C || pump == Pump::D; }
+inline int pumpIndex(Pump pump) {
+    return static_cast<int>(pump);
+}
+inline bool isSorbentPump(Pump pump) {
+    return pump == Pump::C || pump == Pump::D;
+}
 
 // Request words of one pump's records.
 struct PumpRecords {

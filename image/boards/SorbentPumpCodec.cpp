@@ -25,27 +25,13 @@ std::array<SharedLogBit, 5> sharedBits(const Ui_KVX_Configurator& ui) {
 
 std::array<LoggingBit<QCheckBox>, 22> ownBits(const Ui_KVX_Configurator& ui) {
     return {{// Pump D's own quantities come first in the word.
-             {4, ui.pumpDLogRDAC},
-             {5, ui.pumpDLogVBOOST},
-             {6, ui.pumpDLogVOMRON},
-             {7, ui.pumpDLogVFLOW},
-             {8, ui.pumpDLogBMP581P},
-             {9, ui.pumpDLogBMP581T},
-             {10, ui.pumpDLogFlowM},
-             {11, ui.pumpDLogFlowV},
-             {12, ui.pumpDLogPumpVol},
-             {13, ui.pumpDLogCartTotal},
-             {14, ui.pumpDLogCartSample},
-             {15, ui.pumpCLogRDAC},
-             {16, ui.pumpCLogVBOOST},
-             {17, ui.pumpCLogVOMRON},
-             {18, ui.pumpCLogVFLOW},
-             {19, ui.pumpCLogBMP581P},
-             {20, ui.pumpCLogBMP581T},
-             {21, ui.pumpCLogFlowM},
-             {22, ui.pumpCLogFlowV},
-             {23, ui.pumpCLogPumpVol},
-             {24, ui.pumpCLogCartTotal},
+             {4, ui.pumpDLogRDAC},       {5, ui.pumpDLogVBOOST},      {6, ui.pumpDLogVOMRON},
+             {7, ui.pumpDLogVFLOW},      {8, ui.pumpDLogBMP581P},     {9, ui.pumpDLogBMP581T},
+             {10, ui.pumpDLogFlowM},     {11, ui.pumpDLogFlowV},      {12, ui.pumpDLogPumpVol},
+             {13, ui.pumpDLogCartTotal}, {14, ui.pumpDLogCartSample}, {15, ui.pumpCLogRDAC},
+             {16, ui.pumpCLogVBOOST},    {17, ui.pumpCLogVOMRON},     {18, ui.pumpCLogVFLOW},
+             {19, ui.pumpCLogBMP581P},   {20, ui.pumpCLogBMP581T},    {21, ui.pumpCLogFlowM},
+             {22, ui.pumpCLogFlowV},     {23, ui.pumpCLogPumpVol},    {24, ui.pumpCLogCartTotal},
              {25, ui.pumpCLogCartSample}}};
 }
 
