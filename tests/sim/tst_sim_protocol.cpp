@@ -1,6 +1,7 @@
 // The simulated instrument's command line: echo, prompt, reset, menu, board
 // list, request-line checking, the command log and the JSON descriptions.
 #include "SimSession.h"
+#include "sim/SimOptions.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -175,6 +176,41 @@ private slots:
         QVERIFY(!InstrumentConfig::fromJson(json, &error));
         QVERIFY2(error.contains(key), qPrintable(error));
         QVERIFY(!error.isEmpty());
+    }
+
+    void optionsOverrideTheDescriptionsFaults() {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("unit.json"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"({"name":"unit","boards":{"main":{"id":"M"}},
+                       "faults":{"badCrcFirst":1,"answerDelayMs":40}})");
+        file.close();
+
+        QCommandLineParser parser;
+        addInstrumentOptions(parser);
+        QVERIFY(
+            parser.parse({"kvx-sim", "--config", file.fileName(), "--bad-crc", "3", "--fault-only",
+                          "cfg_set", "--nul", "--clock", "2025-03-07T22:30:00"}));
+        QString error;
+        const auto config = instrumentFromOptions(parser, &error);
+        QVERIFY2(config, qPrintable(error));
+        QCOMPARE(config->name, QStringLiteral("unit"));
+        QCOMPARE(config->faults.badCrcFirst, 3);    // the option wins
+        QCOMPARE(config->faults.answerDelayMs, 40); // the file's value stays
+        QCOMPARE(config->faults.only, QStringLiteral("cfg_set"));
+        QVERIFY(config->faults.nulBytes);
+        QCOMPARE(config->clock, QDateTime(QDate(2025, 3, 7), QTime(22, 30), Qt::UTC));
+
+        QCommandLineParser defaults;
+        addInstrumentOptions(defaults);
+        QVERIFY(defaults.parse({"kvx-sim"}));
+        QCOMPARE(instrumentFromOptions(defaults, &error)->name, QStringLiteral("full"));
+
+        QCommandLineParser negative;
+        addInstrumentOptions(negative);
+        QVERIFY(negative.parse({"kvx-sim", "--garbage", "-1"}));
+        QVERIFY(!instrumentFromOptions(negative, &error));
+        QVERIFY(error.contains("--garbage"));
     }
 
     void descriptionDefaultsAndLevelAbsence() {

@@ -1,0 +1,139 @@
+// kvx-sim as a process: its pseudo-terminal opened with QSerialPort, its log
+// file, its exit on SIGTERM and on the "cable pulled" fault.
+#include "image/ConfigImage.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <signal.h>
+
+class TestKvxSimProcess : public QObject {
+    Q_OBJECT
+
+    // Starts kvx-sim and returns the port path from its first line.
+    QString start(QProcess& sim, const QStringList& args) {
+        sim.start(QStringLiteral(KVX_SIM_EXE), args);
+        if (!sim.waitForStarted(5000))
+            return {};
+        QElapsedTimer timer;
+        timer.start();
+        while (!sim.canReadLine() && timer.elapsed() < 5000)
+            sim.waitForReadyRead(100);
+        return QString::fromLocal8Bit(sim.readLine()).trimmed();
+    }
+
+    // Everything the port delivers until the prompt (or 3 s).
+    QByteArray untilPrompt(QSerialPort& port) {
+        QByteArray got;
+        QElapsedTimer timer;
+        timer.start();
+        while (!got.contains("cli> ") && timer.elapsed() < 3000) {
+            port.waitForReadyRead(50);
+            got += port.readAll();
+        }
+        return got;
+    }
+
+    bool openPort(QSerialPort& port, const QString& path) {
+        port.setPortName(path);
+        port.setBaudRate(QSerialPort::Baud115200);
+        port.setDataBits(QSerialPort::Data8);
+        port.setParity(QSerialPort::NoParity);
+        port.setStopBits(QSerialPort::OneStop);
+        port.setFlowControl(QSerialPort::NoFlowControl);
+        return port.open(QIODevice::ReadWrite);
+    }
+
+private slots:
+    void servesTheConfiguratorsExchangeOnAPty() {
+        QTemporaryDir dir;
+        const QString logPath = dir.filePath("sim.jsonl");
+        QProcess sim;
+        const QString path = start(sim, {"--preset", "full", "--log", logPath});
+        QVERIFY2(path.startsWith("/dev/"), qPrintable(path));
+
+        QSerialPort port;
+        QVERIFY2(openPort(port, path), qPrintable(port.errorString()));
+        port.write("\x1b"
+                   "c\r");
+        QVERIFY(untilPrompt(port).endsWith("cli> "));
+
+        kvx::ConfigImage request;
+        request.resetRequest(0x0070);
+        request.finishRequest();
+        port.write(kvx::requestLine(request, kvx::kCfgGet));
+        const QStringList fields =
+            kvx::extractAnswer(QString::fromLatin1(untilPrompt(port)), kvx::kCfgGet);
+        kvx::ConfigImage response;
+        QCOMPARE(kvx::parseAnswer(fields, kvx::kCfgGet, request, response), kvx::Verdict::Valid);
+        QCOMPARE(response.readU16(2), quint16(5));
+
+        request.resetRequest(0x0020);
+        request.appendU16(kvx::encodeUtcOffset(2.0));
+        request.finishRequest();
+        port.write(kvx::requestLine(request, kvx::kCfgSet));
+        const QStringList setFields =
+            kvx::extractAnswer(QString::fromLatin1(untilPrompt(port)), kvx::kCfgSet);
+        QCOMPARE(kvx::parseAnswer(setFields, kvx::kCfgSet, request, response), kvx::Verdict::Valid);
+        port.close();
+
+        ::kill(pid_t(sim.processId()), SIGTERM);
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sim.exitCode(), 0);
+
+        QFile log(logPath);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QStringList kinds;
+        for (const QByteArray& line : log.readAll().split('\n')) {
+            if (!line.isEmpty())
+                kinds << QJsonDocument::fromJson(line).object().value("event").toString();
+        }
+        QCOMPARE(kinds, QStringList({"command", "command", "get", "command", "store"}));
+    }
+
+    void cablePullEndsTheProcess() {
+        QProcess sim;
+        const QString path = start(sim, {"--preset", "minimal", "--cable-pull-after", "1"});
+        QVERIFY(path.startsWith("/dev/"));
+        QSerialPort port;
+        QVERIFY(openPort(port, path));
+        port.write("\x1b"
+                   "c\r");
+        QVERIFY(untilPrompt(port).endsWith("cli> "));
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitCode(), 0);
+        QVERIFY(sim.readAllStandardError().contains("cable pulled"));
+        QVERIFY(!QFile::exists(path) || !QSerialPort(path).open(QIODevice::ReadWrite));
+    }
+
+    void badOptionsAreRefused_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("preset") << QStringList{"--preset", "huge"} << QByteArray("huge");
+        QTest::newRow("both") << QStringList{"--preset", "full", "--config", "x.json"}
+                              << QByteArray("not both");
+        QTest::newRow("number") << QStringList{"--bad-crc", "two"} << QByteArray("--bad-crc");
+        QTest::newRow("file") << QStringList{"--config", "/nonexistent/x.json"}
+                              << QByteArray("cannot read");
+    }
+    void badOptionsAreRefused() {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, message);
+        QProcess sim;
+        sim.start(QStringLiteral(KVX_SIM_EXE), args);
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitCode(), 2);
+        QVERIFY(sim.readAllStandardOutput().isEmpty());
+        QVERIFY(sim.readAllStandardError().contains(message));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestKvxSimProcess)
+#include "tst_kvxsim_process.moc"
