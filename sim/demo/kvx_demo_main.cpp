@@ -1,0 +1,110 @@
+// kvx-demo: starts kvx-sim (the full preset unless told otherwise), and opens
+// the configurator window with the simulator's port in its port list, so that
+// Connect works at once. kvx-sim is stopped when the window closes.
+//
+//   kvx-demo [--auto-connect] [--screenshot FILE [--screenshot-after MS]] [kvx-sim options]
+//
+// Every argument the demo does not know is handed to kvx-sim (for example
+// --preset mixed, --log FILE, --answer-delay 200).
+#include "app/KVX_Configurator.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// The one port the demo offers: the simulator's pseudo-terminal.
+class DemoPorts : public kvx::PortSource {
+public:
+    explicit DemoPorts(QString path) : port(std::move(path)) {}
+    QStringList availablePorts() override { return {port}; }
+
+private:
+    QString port;
+};
+
+QString simulatorPath() {
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath("kvx-sim");
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    return QStringLiteral(KVX_SIM_EXE);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+
+    bool autoConnect = false;
+    QString screenshot;
+    int screenshotAfterMs = 8000;
+    QStringList simArgs;
+    const QStringList args = app.arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--auto-connect")) {
+            autoConnect = true;
+        } else if (args[i] == QLatin1String("--screenshot") && i + 1 < args.size()) {
+            screenshot = args[++i];
+        } else if (args[i] == QLatin1String("--screenshot-after") && i + 1 < args.size()) {
+            screenshotAfterMs = args[++i].toInt();
+        } else {
+            simArgs << args[i];
+        }
+    }
+    if (!simArgs.contains(QLatin1String("--preset")) &&
+        !simArgs.contains(QLatin1String("--config")))
+        simArgs << "--preset"
+                << "full";
+
+    QProcess sim;
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim.start(simulatorPath(), simArgs);
+    if (!sim.waitForStarted(5000)) {
+        std::fprintf(stderr, "kvx-demo: cannot start %s: %s\n", qPrintable(simulatorPath()),
+                     qPrintable(sim.errorString()));
+        return 2;
+    }
+    while (!sim.canReadLine() && sim.state() == QProcess::Running)
+        sim.waitForReadyRead(100);
+    const QString port = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    if (!port.startsWith(QLatin1Char('/'))) {
+        std::fprintf(stderr, "kvx-demo: kvx-sim gave no port\n");
+        sim.waitForFinished(2000);
+        return 2;
+    }
+    std::fprintf(stderr, "kvx-demo: simulated instrument on %s\n", qPrintable(port));
+
+    int code = 0;
+    {
+        kvx::Platform platform;
+        platform.ports = std::make_unique<DemoPorts>(port);
+        KVX_Configurator window(std::move(platform));
+        window.show();
+        // The simulator going away (the cable-pull fault) does not close the
+        // window: the configurator finds out for itself, as with real cable.
+        if (autoConnect) {
+            // The port list is filled on the first tick; press Connect after it.
+            QTimer::singleShot(300, &window, [&window] { window.KVXConnectButtonPressed(); });
+        }
+        if (!screenshot.isEmpty()) {
+            QTimer::singleShot(screenshotAfterMs, &window, [&window, screenshot] {
+                window.grab().save(screenshot);
+                window.close();
+            });
+        }
+        code = app.exec();
+    } // the window says farewell to the instrument here
+
+    sim.terminate();
+    if (!sim.waitForFinished(3000)) {
+        sim.kill();
+        sim.waitForFinished(1000);
+    }
+    return code;
+}
