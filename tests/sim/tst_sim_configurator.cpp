@@ -113,6 +113,43 @@ private slots:
         QCOMPARE(log.ofKind("store").size(), 0);
     }
 
+    void recoverableFaultsStillGiveAFullRead() {
+        auto config = preset("full");
+        Faults& f = config.faults;
+        f.nulBytes = f.lineFeeds = true;
+        f.chunkSize = 7;
+        f.chunkDelayMs = 30;
+        f.garbageBytes = 5;
+        f.only = QStringLiteral("cfg_");
+        f.badCrcFirst = 2;
+        f.noAnswerFirst = 1; // every record line is answered only on its resend
+        Rig rig(config);
+        rig.connectAndRead(20000);
+        QCOMPARE(rig.window->linkStep, 0);
+        QCOMPARE(rig.window->sessionState, 0);
+        QCOMPARE(rig.tabs().size(), 8);
+        QCOMPARE(rig.window->ui->gasIDBox->text(), config.gas.id);
+    }
+
+    void unusableInstrumentsEndTheLink_data() {
+        QTest::addColumn<QByteArray>("faults");
+        QTest::newRow("silent") << QByteArray(R"({"silent":true})");
+        QTest::newRow("endless stream") << QByteArray(R"({"endlessAfter":3})");
+        QTest::newRow("20-field board list") << QByteArray(R"({"boardListFields":20})");
+        QTest::newRow("every CRC wrong") << QByteArray(R"({"badCrcFirst":100000})");
+    }
+    void unusableInstrumentsEndTheLink() {
+        QFETCH(QByteArray, faults);
+        auto config = preset("full");
+        QString error;
+        QVERIFY(config.faults.read(QJsonDocument::fromJson(faults).object(), &error));
+        Rig rig(config);
+        rig.connectAndRead();
+        QCOMPARE(rig.window->linkStep, 1000);
+        QCOMPARE(rig.tabs(), QStringList{"KVX"});
+        QVERIFY(!rig.window->ui->kvxIDBox->isVisibleTo(rig.window.get()));
+    }
+
     void cablePulledDuringTheReadResetsTheLink() {
         auto config = preset("full");
         config.faults.cablePulledAfter = 12;
