@@ -1,61 +1,22 @@
 // The configurator's main window talking to the in-process instrument: the
 // seam tests use to drive whole workflows, checked on a few instruments.
 #include "app/KVX_Configurator.h"
-#include "sim/SimSerialDevice.h"
-#include "tests/support/TestPlatform.h"
+#include "tests/support/SimRig.h"
 #include "ui_KVX_Configurator.h"
 
 #include <QtTest>
 
 using namespace kvx::sim;
+using kvx::test::SimRig;
 
 namespace {
 
-struct Rig {
-    std::shared_ptr<Instrument> instrument;
-    std::shared_ptr<qint64> ms;
-    std::unique_ptr<KVX_Configurator> window;
-
-    explicit Rig(InstrumentConfig config) {
-        auto clock = std::make_unique<kvx::test::FakeClock>(1741386600000);
-        ms = clock->ms;
-        instrument = std::make_shared<Instrument>(std::move(config), *ms);
-        auto device = std::make_unique<SimSerialDevice>(instrument);
-        device->setClockSource([ms = ms] { return *ms; });
-        kvx::Platform platform;
-        platform.clock = std::move(clock);
-        platform.serial = std::move(device);
-        platform.ports = std::make_unique<SimPortSource>(QStringList{"ttySIM0"});
-        window = std::make_unique<KVX_Configurator>(std::move(platform));
-        window->ticker->stop(); // the test ticks
-    }
-
-    void tick() {
-        window->UpdateTicker();
-        *ms += 20;
-    }
-
-    // Connects and ticks until the initial read has ended (or the link
-    // reset), at most `limit` ticks.
-    void connectAndRead(int limit = 3000) {
-        tick();
-        window->KVXConnectButtonPressed();
-        for (int i = 0; i < limit; ++i) {
-            tick();
-            if (window->linkStep == 0 && window->sessionState == 0)
-                return;
-            if (window->linkStep == 1000 && i > 10)
-                return;
-        }
-    }
-
-    QStringList tabs() const {
-        QStringList titles;
-        for (int i = 0; i < window->ui->configuratorTabs->count(); ++i)
-            titles << window->ui->configuratorTabs->tabText(i);
-        return titles;
-    }
-};
+QStringList tabTitles(KVX_Configurator& w) {
+    QStringList titles;
+    for (int i = 0; i < w.ui->configuratorTabs->count(); ++i)
+        titles << w.ui->configuratorTabs->tabText(i);
+    return titles;
+}
 
 InstrumentConfig preset(const QString& name) {
     QString error;
@@ -88,13 +49,27 @@ private slots:
         QFETCH(QString, preset);
         QFETCH(int, level);
         QFETCH(QStringList, tabs);
-        Rig rig(::preset(preset));
-        rig.connectAndRead();
+        SimRig rig(::preset(preset));
+        rig.connect();
         QCOMPARE(rig.window->linkStep, 0);
         QCOMPARE(rig.window->sessionState, 0);
         QCOMPARE(rig.window->firmwareLevel, level);
-        QCOMPARE(rig.tabs(), tabs);
+        QCOMPARE(tabTitles(rig.w()), tabs);
         QCOMPARE(rig.window->ui->kvxIDBox->text(), rig.instrument->state().main.id);
+        // An ID row for each fitted board, none for the others.
+        const kvx::sim::InstrumentConfig& st = rig.instrument->state();
+        const std::pair<const kvx::sim::Board*, QLineEdit*> rows[] = {
+            {&st.gas, rig.window->ui->gasIDBox},
+            {&st.pumpA, rig.window->ui->pumpAIDBox},
+            {&st.pumpB, rig.window->ui->pumpBIDBox},
+            {&st.sorbent, rig.window->ui->pumpsCDIDBox}};
+        for (const auto& [board, box] : rows) {
+            QCOMPARE(box->isVisibleTo(rig.window.get()), board->fitted);
+            QCOMPARE(box->text(), board->fitted ? board->id : QString());
+        }
+        const QString page = rig.window->ui->configurationOutputBox->toPlainText();
+        QVERIFY(page.startsWith("Connected to KVXv2."));
+        QVERIFY(!page.contains("Ready to Connect"));
 
         const CommandLog& log = rig.instrument->log();
         // Every request line the configurator built passed the instrument's checks,
@@ -123,11 +98,11 @@ private slots:
         f.only = QStringLiteral("cfg_");
         f.badCrcFirst = 2;
         f.noAnswerFirst = 1; // every record line is answered only on its resend
-        Rig rig(config);
-        rig.connectAndRead(20000);
+        SimRig rig(config);
+        rig.connect(20000);
         QCOMPARE(rig.window->linkStep, 0);
         QCOMPARE(rig.window->sessionState, 0);
-        QCOMPARE(rig.tabs().size(), 8);
+        QCOMPARE(tabTitles(rig.w()).size(), 8);
         QCOMPARE(rig.window->ui->gasIDBox->text(), config.gas.id);
     }
 
@@ -143,21 +118,25 @@ private slots:
         auto config = preset("full");
         QString error;
         QVERIFY(config.faults.read(QJsonDocument::fromJson(faults).object(), &error));
-        Rig rig(config);
-        rig.connectAndRead();
+        SimRig rig(config);
+        rig.connect();
         QCOMPARE(rig.window->linkStep, 1000);
-        QCOMPARE(rig.tabs(), QStringList{"KVX"});
+        QCOMPARE(tabTitles(rig.w()), QStringList{"KVX"});
         QVERIFY(!rig.window->ui->kvxIDBox->isVisibleTo(rig.window.get()));
     }
 
     void cablePulledDuringTheReadResetsTheLink() {
         auto config = preset("full");
         config.faults.cablePulledAfter = 12;
-        Rig rig(config);
-        rig.connectAndRead();
+        SimRig rig(config);
+        rig.connect();
         QCOMPARE(rig.window->linkStep, 1000);
-        QCOMPARE(rig.tabs(), QStringList{"KVX"});
+        QCOMPARE(tabTitles(rig.w()), QStringList{"KVX"});
         QCOMPARE(rig.instrument->log().commandLines().size(), 12);
+        rig.tick();
+        QVERIFY(
+            rig.window->ui->configurationOutputBox->toPlainText().startsWith("Ready to Connect"));
+        QVERIFY(rig.window->ui->kvxComList->isEnabled());
     }
 };
 
