@@ -38,8 +38,8 @@ class EngineTest : public QObject {
     void reply(const QByteArray& sent, const QByteArray& answer) {
         rig.device->incoming += sent + "\n" + answer + "\r\ncli> ";
     }
-    // Connect and stop at the first idle link (session state 2 held back).
-    void connectToIdle() {
+    // Connect and answer the reset, then the board list with `boards`.
+    void connectWithBoardList(const QByteArray& boards) {
         *rig.ports = {"ttyUSB0"};
         tick();
         w->KVXConnectButtonPressed();
@@ -48,7 +48,11 @@ class EngineTest : public QObject {
               "c\r",
               "");
         tick(2);
-        reply("show_boards_cal\r", kBoards);
+        reply("show_boards_cal\r", boards);
+    }
+    // Connect and stop at the first idle link (session state 2 held back).
+    void connectToIdle() {
+        connectWithBoardList(kBoards);
         w->sessionState = 0;
         tick(2);
         QCOMPARE(w->linkStep, 0);
@@ -182,15 +186,7 @@ private slots:
     }
 
     void wrongFieldCountSaysFarewell() {
-        *rig.ports = {"ttyUSB0"};
-        tick();
-        w->KVXConnectButtonPressed();
-        tick(2);
-        reply("\x1b"
-              "c\r",
-              "");
-        tick(2);
-        reply("show_boards_cal\r", kBoards + ",extra");
+        connectWithBoardList(kBoards + ",extra");
         tick();
         QCOMPARE(w->linkStep, 997);
         QCOMPARE(w->boardCount, 0);

@@ -63,13 +63,7 @@ struct SimRig {
     bool connect(int maxTicks = 20000) {
         tick();
         window->KVXConnectButtonPressed();
-        return tickUntil(
-                   [this] {
-                       return (window->linkStep == LinkIdle && window->sessionState == 0) ||
-                              window->linkStep == LinkNone;
-                   },
-                   maxTicks) &&
-               window->linkStep == LinkIdle;
+        return settle(maxTicks);
     }
     // Runs until the current workflow has finished (session idle, link idle)
     // or the link fell back.
