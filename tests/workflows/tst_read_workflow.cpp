@@ -104,6 +104,19 @@ private slots:
         QVERIFY(!ui.scd30CalButton->isEnabled());
     }
 
+    // A gas board without its SCD30 leaves the calibration button off.
+    void calibrationButtonNeedsTheScd30() {
+        auto config = simPreset("full");
+        config.scd30.fitted = false;
+        SimWindow sim(config);
+        QVERIFY(sim.connectAndRead());
+        auto& ui = *sim.w->ui;
+        QVERIFY(!ui.scd30->isEnabled());
+        QVERIFY(!ui.gasLogSCD30CO2->isEnabled() && !ui.gasLogSCD30CO2->isChecked());
+        QVERIFY(ui.kvxRead->isEnabled());
+        QVERIFY(!ui.scd30CalButton->isEnabled());
+    }
+
     // Absent pumps end their part of the chain after the flow record; a
     // missing board is skipped; a gas board at level 2 reads the Alphasense
     // logging record but no fan record.
