@@ -6,6 +6,8 @@
 // mode combo is the exception the other way round: its slot also runs when a
 // read sets the combo from code.
 #include "app/KVX_Configurator.h"
+#include "image/boards/AlphasenseCodec.h"
+#include "image/boards/PumpWidgets.h"
 #include "ui_KVX_Configurator.h"
 
 #include <array>
@@ -15,75 +17,17 @@ namespace {
 
 // ---- sampling and pump schedules ----
 
-// The schedule controls of one pump page.
-struct PumpSchedule {
-    QWidget* page;
-    QGroupBox* start;
-    QRadioButton* sampleStart;
-    QRadioButton* delayedStart;
-    QRadioButton* specificDateTime;
-    QDateTimeEdit* startDateTime;
-    std::array<QSpinBox*, 3> delay; // days, hours, minutes
-    QRadioButton* fullSample;
-    QRadioButton* partialSample;
-    std::array<QSpinBox*, 3> duration; // days, hours, minutes
-};
+using kvx::Pump;
+using kvx::PumpWidgets;
 
-enum PumpIndex { PumpA, PumpB, PumpC, PumpD };
-
-std::array<PumpSchedule, 4> pumpSchedules(const Ui_KVX_Configurator& f) {
-    return {{
-        {f.Tab_PumpA,
-         f.pumpAStart,
-         f.pumpASampleStart,
-         f.pumpADelayedStart,
-         f.pumpASpecificDateTime,
-         f.pumpAStartDateTime,
-         {f.pumpADelayDays, f.pumpADelayHours, f.pumpADelayMinutes},
-         f.pumpAFullSample,
-         f.pumpAPartialSample,
-         {f.pumpADurationDays, f.pumpADurationHours, f.pumpADurationMinutes}},
-        {f.Tab_PumpB,
-         f.pumpBStart,
-         f.pumpBSampleStart,
-         f.pumpBDelayedStart,
-         f.pumpBSpecificDateTime,
-         f.pumpBStartDateTime,
-         {f.pumpBDelayDays, f.pumpBDelayHours, f.pumpBDelayMinutes},
-         f.pumpBFullSample,
-         f.pumpBPartialSample,
-         {f.pumpBDurationDays, f.pumpBDurationHours, f.pumpBDurationMinutes}},
-        {f.Tab_PumpC,
-         f.pumpCStart,
-         f.pumpCSampleStart,
-         f.pumpCDelayedStart,
-         f.pumpCSpecificDateTime,
-         f.pumpCStartDateTime,
-         {f.pumpCDelayDays, f.pumpCDelayHours, f.pumpCDelayMinutes},
-         f.pumpCFullSample,
-         f.pumpCPartialSample,
-         {f.pumpCDurationDays, f.pumpCDurationHours, f.pumpCDurationMinutes}},
-        {f.Tab_PumpD,
-         f.pumpDStart,
-         f.pumpDSampleStart,
-         f.pumpDDelayedStart,
-         f.pumpDSpecificDateTime,
-         f.pumpDStartDateTime,
-         {f.pumpDDelayDays, f.pumpDDelayHours, f.pumpDDelayMinutes},
-         f.pumpDFullSample,
-         f.pumpDPartialSample,
-         {f.pumpDDurationDays, f.pumpDDurationHours, f.pumpDDurationMinutes}},
-    }};
-}
-
-void setEnabled(const std::array<QSpinBox*, 3>& fields, bool enabled) {
+void setEnabled(std::initializer_list<QSpinBox*> fields, bool enabled) {
     for (QSpinBox* field : fields)
         field->setEnabled(enabled);
 }
 
 // A pump takes part in the sample schedule only when its board is fitted
 // (page enabled) and the firmware offers pump schedules (start group enabled).
-bool scheduled(const PumpSchedule& p) {
+bool scheduled(const PumpWidgets& p) {
     return p.page->isEnabled() && p.start->isEnabled();
 }
 
@@ -93,7 +37,8 @@ bool scheduled(const PumpSchedule& p) {
 // already disabled while the specific choice is selected.
 void sampleStartsAtPowerOn(const Ui_KVX_Configurator& f) {
     f.startDateTime->setEnabled(false);
-    for (const PumpSchedule& p : pumpSchedules(f)) {
+    for (Pump pump : kvx::kAllPumps) {
+        const PumpWidgets p = kvx::pumpWidgets(f, pump);
         if (!scheduled(p))
             continue;
         if (p.specificDateTime->isChecked())
@@ -107,7 +52,8 @@ void sampleStartsAtPowerOn(const Ui_KVX_Configurator& f) {
 // becomes editable whichever option is selected.
 void sampleStartsAtSpecificTime(const Ui_KVX_Configurator& f) {
     f.startDateTime->setEnabled(true);
-    for (const PumpSchedule& p : pumpSchedules(f)) {
+    for (Pump pump : kvx::kAllPumps) {
+        const PumpWidgets p = kvx::pumpWidgets(f, pump);
         if (!scheduled(p))
             continue;
         p.specificDateTime->setEnabled(true);
@@ -119,20 +65,20 @@ enum class PumpStart { AtSampleStart, Delayed, AtSpecificTime };
 
 // Only the fields of the selected start option are editable. Disabling keeps
 // the values; a write sends the fields of the selected option only.
-void choosePumpStart(const Ui_KVX_Configurator& f, PumpIndex pump, PumpStart start) {
-    const PumpSchedule p = pumpSchedules(f)[pump];
+void choosePumpStart(const Ui_KVX_Configurator& f, Pump pump, PumpStart start) {
+    const PumpWidgets p = kvx::pumpWidgets(f, pump);
     QRadioButton* chosen = start == PumpStart::AtSampleStart ? p.sampleStart
                            : start == PumpStart::Delayed     ? p.delayedStart
                                                              : p.specificDateTime;
     chosen->setChecked(true);
-    setEnabled(p.delay, start == PumpStart::Delayed);
+    setEnabled({p.delayDays, p.delayHours, p.delayMinutes}, start == PumpStart::Delayed);
     p.startDateTime->setEnabled(start == PumpStart::AtSpecificTime);
 }
 
-void choosePumpDuration(const Ui_KVX_Configurator& f, PumpIndex pump, bool shorterThanSample) {
-    const PumpSchedule p = pumpSchedules(f)[pump];
+void choosePumpDuration(const Ui_KVX_Configurator& f, Pump pump, bool shorterThanSample) {
+    const PumpWidgets p = kvx::pumpWidgets(f, pump);
     (shorterThanSample ? p.partialSample : p.fullSample)->setChecked(true);
-    setEnabled(p.duration, shorterThanSample);
+    setEnabled({p.durationDays, p.durationHours, p.durationMinutes}, shorterThanSample);
 }
 
 // ---- sensor modes ----
@@ -142,48 +88,9 @@ void setLogging(std::initializer_list<QCheckBox*> boxes, bool on) {
         box->setCheckState(on ? Qt::Checked : Qt::Unchecked);
 }
 
-// One Alphasense position: its mode and Raw box on the Gas page, and its
-// mode, Raw and algorithm boxes on the Alphasense page.
-struct AlphasensePosition {
-    QCheckBox* gasMode;
-    QCheckBox* gasRaw;
-    QCheckBox* mode;
-    QCheckBox* raw;
-    std::array<QCheckBox*, 4> algorithms;
-};
-
-std::array<AlphasensePosition, 4> alphasensePositions(const Ui_KVX_Configurator& f) {
-    return {{
-        {f.as1Mode,
-         f.gasLogAS1Raw,
-         f.as1Mode_3,
-         f.alphasenseLogAS1Raw,
-         {f.alphasenseLogAS1Algorithm1, f.alphasenseLogAS1Algorithm2, f.alphasenseLogAS1Algorithm3,
-          f.alphasenseLogAS1Algorithm4}},
-        {f.as2Mode,
-         f.gasLogAS2Raw,
-         f.as2Mode_3,
-         f.alphasenseLogAS2Raw,
-         {f.alphasenseLogAS2Algorithm1, f.alphasenseLogAS2Algorithm2, f.alphasenseLogAS2Algorithm3,
-          f.alphasenseLogAS2Algorithm4}},
-        {f.as3Mode,
-         f.gasLogAS3Raw,
-         f.as3Mode_3,
-         f.alphasenseLogAS3Raw,
-         {f.alphasenseLogAS3Algorithm1, f.alphasenseLogAS3Algorithm2, f.alphasenseLogAS3Algorithm3,
-          f.alphasenseLogAS3Algorithm4}},
-        {f.as4Mode,
-         f.gasLogAS4Raw,
-         f.as4Mode_3,
-         f.alphasenseLogAS4Raw,
-         {f.alphasenseLogAS4Algorithm1, f.alphasenseLogAS4Algorithm2, f.alphasenseLogAS4Algorithm3,
-          f.alphasenseLogAS4Algorithm4}},
-    }};
-}
-
 // Gas page: the position's Raw box follows its mode.
 void alphasenseGasModeChanged(const Ui_KVX_Configurator& f, int position, bool on) {
-    setLogging({alphasensePositions(f)[position - 1].gasRaw}, on);
+    setLogging({kvx::alphasenseWidgets(f, position).gasLogRaw}, on);
 }
 
 // Alphasense page. Switched on, the sensor logs its Raw value (its algorithm
@@ -193,17 +100,20 @@ void alphasenseGasModeChanged(const Ui_KVX_Configurator& f, int position, bool o
 // alone.
 void alphasenseModeChanged(const Ui_KVX_Configurator& f, const std::array<int, 4>& partners,
                            int position, bool on) {
-    const auto positions = alphasensePositions(f);
-    const AlphasensePosition& p = positions[position - 1];
+    // Raw, then algorithms 1 to 4.
+    const auto logging = kvx::alphasenseWidgets(f, position).logging;
     if (!on) {
-        setLogging({p.raw, p.algorithms[0], p.algorithms[1], p.algorithms[2], p.algorithms[3]},
-                   false);
+        for (QCheckBox* box : logging)
+            box->setCheckState(Qt::Unchecked);
         return;
     }
-    setLogging({p.raw}, true);
+    logging[0]->setCheckState(Qt::Checked);
     const int partner = partners[position - 1];
-    if (partner >= 1 && partner <= 4 && positions[partner - 1].mode->isEnabled())
-        positions[partner - 1].mode->setCheckState(Qt::Checked);
+    if (partner < 1 || partner > 4)
+        return;
+    QCheckBox* partnerMode = kvx::alphasenseWidgets(f, partner).mode;
+    if (partnerMode->isEnabled())
+        partnerMode->setCheckState(Qt::Checked);
 }
 
 // ---- logging shared by Pumps C and D ----
@@ -285,67 +195,67 @@ void KVX_Configurator::SEN55ModeChanged(int index) {
 // ---- pump schedules ----
 
 void KVX_Configurator::PumpASampleStartClicked() {
-    choosePumpStart(*ui, PumpA, PumpStart::AtSampleStart);
+    choosePumpStart(*ui, Pump::A, PumpStart::AtSampleStart);
 }
 void KVX_Configurator::PumpADelayedStartClicked() {
-    choosePumpStart(*ui, PumpA, PumpStart::Delayed);
+    choosePumpStart(*ui, Pump::A, PumpStart::Delayed);
 }
 void KVX_Configurator::PumpASpecificDateTimeClicked() {
-    choosePumpStart(*ui, PumpA, PumpStart::AtSpecificTime);
+    choosePumpStart(*ui, Pump::A, PumpStart::AtSpecificTime);
 }
 void KVX_Configurator::PumpAFullSampleTimeClicked() {
-    choosePumpDuration(*ui, PumpA, false);
+    choosePumpDuration(*ui, Pump::A, false);
 }
 void KVX_Configurator::PumpAPartialSampleTimeClicked() {
-    choosePumpDuration(*ui, PumpA, true);
+    choosePumpDuration(*ui, Pump::A, true);
 }
 
 void KVX_Configurator::PumpBSampleStartClicked() {
-    choosePumpStart(*ui, PumpB, PumpStart::AtSampleStart);
+    choosePumpStart(*ui, Pump::B, PumpStart::AtSampleStart);
 }
 void KVX_Configurator::PumpBDelayedStartClicked() {
-    choosePumpStart(*ui, PumpB, PumpStart::Delayed);
+    choosePumpStart(*ui, Pump::B, PumpStart::Delayed);
 }
 void KVX_Configurator::PumpBSpecificDateTimeClicked() {
-    choosePumpStart(*ui, PumpB, PumpStart::AtSpecificTime);
+    choosePumpStart(*ui, Pump::B, PumpStart::AtSpecificTime);
 }
 void KVX_Configurator::PumpBFullSampleTimeClicked() {
-    choosePumpDuration(*ui, PumpB, false);
+    choosePumpDuration(*ui, Pump::B, false);
 }
 void KVX_Configurator::PumpBPartialSampleTimeClicked() {
-    choosePumpDuration(*ui, PumpB, true);
+    choosePumpDuration(*ui, Pump::B, true);
 }
 
 void KVX_Configurator::PumpCSampleStartClicked() {
-    choosePumpStart(*ui, PumpC, PumpStart::AtSampleStart);
+    choosePumpStart(*ui, Pump::C, PumpStart::AtSampleStart);
 }
 void KVX_Configurator::PumpCDelayedStartClicked() {
-    choosePumpStart(*ui, PumpC, PumpStart::Delayed);
+    choosePumpStart(*ui, Pump::C, PumpStart::Delayed);
 }
 void KVX_Configurator::PumpCSpecificDateTimeClicked() {
-    choosePumpStart(*ui, PumpC, PumpStart::AtSpecificTime);
+    choosePumpStart(*ui, Pump::C, PumpStart::AtSpecificTime);
 }
 void KVX_Configurator::PumpCFullSampleTimeClicked() {
-    choosePumpDuration(*ui, PumpC, false);
+    choosePumpDuration(*ui, Pump::C, false);
 }
 void KVX_Configurator::PumpCPartialSampleTimeClicked() {
-    choosePumpDuration(*ui, PumpC, true);
+    choosePumpDuration(*ui, Pump::C, true);
 }
 
 void KVX_Configurator::PumpDSampleStartClicked() {
-    choosePumpStart(*ui, PumpD, PumpStart::AtSampleStart);
+    choosePumpStart(*ui, Pump::D, PumpStart::AtSampleStart);
 }
 void KVX_Configurator::PumpDDelayedStartClicked() {
-    choosePumpStart(*ui, PumpD, PumpStart::Delayed);
+    choosePumpStart(*ui, Pump::D, PumpStart::Delayed);
 }
 void KVX_Configurator::PumpDSpecificDateTimeClicked() {
-    choosePumpStart(*ui, PumpD, PumpStart::AtSpecificTime);
+    choosePumpStart(*ui, Pump::D, PumpStart::AtSpecificTime);
 }
 void KVX_Configurator::PumpDFullSampleTimeClicked() {
-    choosePumpDuration(*ui, PumpD, false);
+    choosePumpDuration(*ui, Pump::D, false);
 }
 void KVX_Configurator::PumpDPartialSampleTimeClicked() {
-    choosePumpDuration(*ui, PumpD, true);
+    choosePumpDuration(*ui, Pump::D, true);
 }
 
 // ---- logging shared by Pumps C and D ----
