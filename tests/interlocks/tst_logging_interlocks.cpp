@@ -249,24 +249,6 @@ private slots:
         }
     }
 
-    // The operator steps through the combo with the keyboard.
-    void sen55FollowsTheOperatorsChoice() {
-        Form form;
-        form.fit(form.ui.Tab_Main);
-        form.ui.configuratorTabs->setCurrentWidget(form.ui.Tab_Main);
-        QCOMPARE(form.ui.sen55Mode->currentIndex(), 0);
-        QTest::keyClick(form.ui.sen55Mode, Qt::Key_Down);
-        QCOMPARE(form.ui.sen55Mode->currentIndex(), 1);
-        QVERIFY(form.ui.mainLogSEN55RawNOx->isChecked());
-        QVERIFY(!form.ui.mainLogSEN55_PM10->isChecked());
-        QTest::keyClick(form.ui.sen55Mode, Qt::Key_Down);
-        QVERIFY(form.ui.mainLogSEN55_PM10->isChecked());
-        QTest::keyClick(form.ui.sen55Mode, Qt::Key_Home);
-        QCOMPARE(form.ui.sen55Mode->currentIndex(), 0);
-        QVERIFY(!form.ui.mainLogSEN55_PM10->isChecked());
-        QVERIFY(!form.ui.mainLogVSEN55RH->isChecked());
-    }
-
     // A shared channel follows a click on either page: on from Pump D, off
     // from Pump C. The twin is set by code (its own slot does not run) and
     // the other channels stay.
