@@ -6,6 +6,20 @@
 
 using namespace kvx;
 
+namespace {
+
+// The instrument echoes every attempt of a command, also one it leaves
+// unanswered, and the receive text keeps everything since the last prompt. The
+// answer is the one behind the last echo before the prompt, so the text is cut
+// there; the echoes of earlier attempts would otherwise end up in field 0.
+QString latestAnswer(const QString& rxText, const QString& commandWord) {
+    const auto promptAt = rxText.indexOf(kPrompt);
+    const auto echoAt = promptAt < 0 ? -1 : rxText.lastIndexOf(commandWord, promptAt);
+    return echoAt > 0 ? rxText.mid(echoAt) : rxText;
+}
+
+} // namespace
+
 void KVX_Configurator::UpdateTicker() {
     // 1. Receive.
     if (serialPort->isOpen()) {
@@ -116,7 +130,8 @@ void KVX_Configurator::runLinkStep() {
                 linkStep = LinkSendBoardList;
             }
         } else if (answerArrived(kBoardListCommand)) {
-            const QStringList fields = extractAnswer(rxText, QString(kBoardListCommand));
+            const QStringList fields = extractAnswer(
+                latestAnswer(rxText, QString(kBoardListCommand)), QString(kBoardListCommand));
             if (fields.size() == kBoardListFields) {
                 registerBoards(fields);
                 firmwareLevel = 0;
@@ -181,7 +196,7 @@ void KVX_Configurator::runExchangeWait() {
     }
     if (!promptSeen || !rxText.contains(commandWord) || !rxText.contains(kPrompt))
         return;
-    const QStringList fields = extractAnswer(rxText, commandWord);
+    const QStringList fields = extractAnswer(latestAnswer(rxText, commandWord), commandWord);
     switch (parseAnswer(fields, commandWord, requestImage, responseImage)) {
     case Verdict::Valid:
         linkStep = LinkIdle;

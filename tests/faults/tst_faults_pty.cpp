@@ -1,0 +1,138 @@
+// The shipped configuration of the program (system clock, QSerialPort, the
+// 20 ms timer) against kvx-sim on a real pseudo-terminal with faults switched
+// on. A pulled cable is kvx-sim going away, as a USB serial device does.
+#include "tests/faults/FaultRig.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kvx;
+using namespace kvx::test;
+
+class PtyFaultsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::unique_ptr<QProcess> sim;
+    std::unique_ptr<KVX_Configurator> w;
+
+    QString logPath() const { return dir.filePath("sim.jsonl"); }
+
+    // Starts kvx-sim with `args` and a window whose one port is its terminal,
+    // and presses Connect once the port list shows it.
+    bool start(const QStringList& args) {
+        sim = std::make_unique<QProcess>();
+        sim->start(QStringLiteral(KVX_SIM_EXE), args + QStringList{"--log", logPath()});
+        if (!sim->waitForStarted(5000))
+            return false;
+        QElapsedTimer timer;
+        timer.start();
+        while (!sim->canReadLine() && timer.elapsed() < 5000)
+            sim->waitForReadyRead(100);
+        const QString path = QString::fromLocal8Bit(sim->readLine()).trimmed();
+        if (!path.startsWith(QLatin1String("/dev/")))
+            return false;
+        Platform platform;
+        platform.ports =
+            std::make_unique<ListedPorts>(std::make_shared<QStringList>(QStringList{path}));
+        w = std::make_unique<KVX_Configurator>(std::move(platform));
+        if (!QTest::qWaitFor([&] { return w->ui->kvxConnect->isEnabled(); }, 2000))
+            return false;
+        w->KVXConnectButtonPressed();
+        return true;
+    }
+
+    bool readEnded() const { return w->linkStep == LinkIdle && w->sessionState == 0; }
+
+    // The command lines kvx-sim logged.
+    QStringList loggedLines() const {
+        QFile file(logPath());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList lines;
+        while (!file.atEnd()) {
+            const QJsonObject e = QJsonDocument::fromJson(file.readLine()).object();
+            if (e.value("event").toString() == QLatin1String("command"))
+                lines << e.value("line").toString();
+        }
+        return lines;
+    }
+
+private slots:
+    void cleanup() {
+        w.reset(); // says farewell while kvx-sim may still listen
+        if (sim && sim->state() != QProcess::NotRunning) {
+            sim->terminate();
+            if (!sim->waitForFinished(3000))
+                sim->kill();
+            sim->waitForFinished(1000);
+        }
+        sim.reset();
+        QFile::remove(logPath());
+    }
+
+    // NULs, line feeds, junk and answers in small pieces over a real line:
+    // the read sends what an in-process clean read sends and fills the form
+    // the same way.
+    void dirtyAnswersOverTheTerminal() {
+        SimRig reference(SimRig::load("full"));
+        QVERIFY(reference.connect());
+
+        QVERIFY(start({"--preset", "full", "--nul", "--line-feeds", "--garbage", "5", "--chunk",
+                       "7", "--chunk-delay", "3"}));
+        QTRY_VERIFY_WITH_TIMEOUT(readEnded(), 60000);
+        QCOMPARE(loggedLines(), sentLines(reference));
+        const QMap<QString, QString> want = formValues(reference.w());
+        const QMap<QString, QString> got = formValues(*w);
+        QVERIFY2(got == want, qPrintable(differences(want, got)));
+        QVERIFY(w->ui->kvxOutputBox->toPlainText().contains("<NUL>"));
+    }
+
+    // kvx-sim exits in the middle of the read: the port reports the lost
+    // device, the exchange times out and the window falls back on its own.
+    void cablePulledDuringTheRead() {
+        QVERIFY(start({"--preset", "full", "--cable-pull-after", "20"}));
+        // The window runs in this thread: wait with the event loop running.
+        QTRY_VERIFY_WITH_TIMEOUT(sim->state() == QProcess::NotRunning, 30000);
+        QCOMPARE(sim->exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(w->linkStep == LinkNone, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            w->ui->configurationOutputBox->toPlainText().startsWith("Ready to Connect"), 2000);
+        const QString problems = disconnectedProblems(*w);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
+        const QString leftovers = leftoverProblems(*w);
+        QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers));
+        QCOMPARE(loggedLines().size(), 20);
+    }
+
+    // Failures that end the link while kvx-sim stays: a silent instrument,
+    // and a firmware level answer with a wrong checksum four times.
+    void failedLinks_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("silent") << QStringList{"--silent"} << QStringList{kResetLine};
+        const QString level = getLine(kFirmwareLevelRecord);
+        QTest::newRow("bad CRC x4 on the level record")
+            << QStringList{"--bad-crc", "4", "--fault-only", level}
+            << QStringList{kResetLine, kBoardLine, level, level, level, level};
+    }
+    void failedLinks() {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, lines);
+        QVERIFY(start(QStringList{"--preset", "full"} + args));
+        QTRY_VERIFY_WITH_TIMEOUT(w->linkStep == LinkNone, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            w->ui->configurationOutputBox->toPlainText().startsWith("Ready to Connect"), 2000);
+        const QString problems = disconnectedProblems(*w);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
+        QCOMPARE(loggedLines(), lines);
+        QCOMPARE(sim->state(), QProcess::Running);
+    }
+};
+
+QTEST_MAIN(PtyFaultsTest)
+#include "tst_faults_pty.moc"
