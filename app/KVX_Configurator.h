@@ -56,6 +56,9 @@ public:
     std::array<int, 4> alphasensePartners{};
     // Settings read that no control can change; a write sends them back.
     kvx::ReadBackState readBack;
+    // The pump command (1300..1307) waiting for the link, 0 when none. Kept when
+    // another workflow is recorded over it, and then sent first.
+    int queuedPumpState = 0;
     Ui_KVX_Configurator* ui = nullptr;
 
     // The receive text overflowed without a prompt since the wait began.

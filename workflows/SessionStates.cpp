@@ -15,7 +15,9 @@
 
 void KVX_Configurator::runSessionState() {
     const int s = sessionState;
-    if (s >= 1 && s <= 4)
+    if (queuedPumpState != 0 && s != queuedPumpState)
+        runPumpState(); // a pump command another workflow was recorded over goes first
+    else if (s >= 1 && s <= 4)
         runConnectionState();
     else if (s >= 197 && s <= 199)
         runClockState();

@@ -1,0 +1,141 @@
+// Commands that act on the instrument at once: starting and stopping a single
+// pump (firmware level 5 and above), and the SCD30's forced CO2 calibration.
+//
+//   1300 + 2i   start pump i (A..D) at its flow field's rate     -> 0
+//   1301 + 2i   stop pump i                                      -> 0
+//   798         send the calibration   ->   799 show its stamp, unlock   -> 0
+//
+// A pump command returns the session to idle as soon as its request is queued,
+// and its buttons toggle then, not when the instrument confirms. A pump command
+// still waiting for the link when the operator starts another workflow (Write,
+// Read, the clock buttons, Calibrate do not look at the session state) is kept
+// and sent before that workflow's first exchange; otherwise it would be lost
+// with both of its pump's buttons disabled.
+#include "app/KVX_Configurator.h"
+#include "image/boards/GasBoardCodec.h"
+#include "image/boards/PumpCodec.h"
+#include "ui_KVX_Configurator.h"
+#include "workflows/WriteWorkflow.h"
+
+#include <QMessageBox>
+
+namespace {
+
+using kvx::Pump;
+
+constexpr int kPumpStates = 1300;
+
+int pumpCommandState(Pump pump, bool run) {
+    return kPumpStates + 2 * kvx::pumpIndex(pump) + (run ? 0 : 1);
+}
+
+bool isWriteEntry(int state) {
+    return state == 600 || (state >= 1400 && state <= 1403);
+}
+
+void pumpButtonClicked(KVX_Configurator& w, Pump pump, bool run) {
+    const kvx::PumpWidgets p = kvx::pumpWidgets(*w.ui, pump);
+    if (w.sessionState != 0)
+        return;
+    if (run && !(p.flowRate->value() > 0.0))
+        return;
+    (run ? p.startButton : p.stopButton)->setEnabled(false);
+    w.sessionState = pumpCommandState(pump, run);
+    w.queuedPumpState = w.sessionState;
+}
+
+// Sends the pump command of `state` and enables the pump's other button.
+void sendPumpCommand(KVX_Configurator& w, int state, int nextState) {
+    const Pump pump = kvx::kAllPumps[(state - kPumpStates) / 2];
+    const bool run = (state - kPumpStates) % 2 == 0;
+    kvx::encodePumpRunRecord(*w.ui, pump, w.requestImage, run);
+    w.queuedPumpState = 0;
+    w.startSet(nextState);
+    const kvx::PumpWidgets p = kvx::pumpWidgets(*w.ui, pump);
+    (run ? p.stopButton : p.startButton)->setEnabled(true);
+}
+
+// Another workflow was recorded over a pump command that still waited for the
+// link. Send the pump command first, then let that workflow begin.
+void sendDisplacedPumpCommand(KVX_Configurator& w) {
+    const int workflow = w.sessionState;
+    if (workflow > 0 && workflow < 100) {
+        // The link was reset meanwhile: the pages were cleared, and with them
+        // the pump buttons; the command has nowhere to go.
+        w.queuedPumpState = 0;
+        return;
+    }
+    if (!w.linkIdle())
+        return;
+    sendPumpCommand(w, w.queuedPumpState, workflow);
+    // A write chooses its pump stops from the Stop buttons, which the command
+    // just changed.
+    if (isWriteEntry(workflow))
+        w.sessionState = kvx::writeEntryState(w);
+}
+
+} // namespace
+
+void KVX_Configurator::PumpAStartClicked() {
+    pumpButtonClicked(*this, Pump::A, true);
+}
+void KVX_Configurator::PumpAStopClicked() {
+    pumpButtonClicked(*this, Pump::A, false);
+}
+void KVX_Configurator::PumpBStartClicked() {
+    pumpButtonClicked(*this, Pump::B, true);
+}
+void KVX_Configurator::PumpBStopClicked() {
+    pumpButtonClicked(*this, Pump::B, false);
+}
+void KVX_Configurator::PumpCStartClicked() {
+    pumpButtonClicked(*this, Pump::C, true);
+}
+void KVX_Configurator::PumpCStopClicked() {
+    pumpButtonClicked(*this, Pump::C, false);
+}
+void KVX_Configurator::PumpDStartClicked() {
+    pumpButtonClicked(*this, Pump::D, true);
+}
+void KVX_Configurator::PumpDStopClicked() {
+    pumpButtonClicked(*this, Pump::D, false);
+}
+
+void KVX_Configurator::runPumpState() {
+    if (queuedPumpState != 0 && sessionState != queuedPumpState) {
+        sendDisplacedPumpCommand(*this);
+        return;
+    }
+    if (sessionState < kPumpStates || sessionState > kPumpStates + 7 || !linkIdle())
+        return;
+    sendPumpCommand(*this, sessionState, 0);
+}
+
+void KVX_Configurator::SCD30CalButtonPressed() {
+    const QMessageBox::StandardButton answer = QMessageBox::warning(
+        this, tr("SCD30 CO2 Forced Calibration."),
+        tr("This operation will force the SCD30 into a calibration mode assuming it is being "
+           "exposed to a known concentration of CO2.  Are you sure you wish to proceed?"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes || !kvx::linkUsable(*this))
+        return;
+    lockButtons();
+    sessionState = 798;
+}
+
+void KVX_Configurator::runCalibrationState() {
+    if (!linkIdle())
+        return;
+    if (sessionState == 798) {
+        // The calibration stamp is the computer's local time, unlike the
+        // instrument clock, which runs in UTC.
+        kvx::encodeScd30CalibrationRecord(*ui, requestImage,
+                                          QDateTime::fromMSecsSinceEpoch(nowMs(), Qt::LocalTime));
+        startSet(799);
+    } else if (sessionState == 799) {
+        // The answer is the record stored: its stamp follows the ppm value.
+        ui->scd30Calibrated->setText(responseImage.readInstallText(4));
+        unlockButtons();
+        sessionState = 0;
+    }
+}
