@@ -49,6 +49,19 @@ template <typename Table> quint32 collectLoggingWord(const Table& table) {
     return word;
 }
 
+// Boxes to word for writing back: a bit of an enabled box comes from the box;
+// every other bit (a disabled box, a bit without a box) is taken from
+// `readWord`, the word as read, so that a write changes only what the operator
+// could change.
+template <typename Table> quint32 mergeLoggingWord(quint32 readWord, const Table& table) {
+    quint32 editable = 0;
+    for (const auto& entry : table) {
+        if (entry.box != nullptr && detail::validLoggingBit(entry.bit) && entry.box->isEnabled())
+            editable |= quint32(1) << entry.bit;
+    }
+    return (readWord & ~editable) | collectLoggingWord(table);
+}
+
 // The same for a table written in place: applyLoggingWord(word, {{0, box}, ...}).
 template <typename Box>
 void applyLoggingWord(quint32 word, std::initializer_list<LoggingBit<Box>> table) {

@@ -15,6 +15,11 @@
 
 void KVX_Configurator::runSessionState() {
     const int s = sessionState;
+    // Every record a read receives is kept (the read consumes it in the state
+    // after its cfg_get, with the link idle): a write sends back from it what
+    // no control could change.
+    if (s > 100 && s < 600 && linkIdle() && commandWord == kvx::kCfgGet)
+        readBack.records.insert(requestImage.requestWord(), responseImage);
     if (queuedPumpState != 0 && s != queuedPumpState)
         runPumpState(); // a pump command another workflow was recorded over goes first
     else if (s >= 1 && s <= 4)

@@ -269,13 +269,13 @@ bool writeStep(KVX_Configurator& w) {
     case 601:
         return send(w, 602, [&](ConfigImage& r) { encodeSampleIdRecord(ui, r); });
     case 602:
-        return send(w, 603, [&](ConfigImage& r) { encodeScheduleRecord(ui, r); });
+        return send(w, 603, [&](ConfigImage& r) { encodeScheduleRecord(ui, r, w.readBack); });
     case 603:
         if (!ui.sen55->isEnabled())
             return passOn(w, 698);
         return send(w, 698, [&](ConfigImage& r) { encodeSen55Record(ui, r); });
     case 698:
-        return send(w, 699, [&](ConfigImage& r) { encodeMainLoggingRecord(ui, r); });
+        return send(w, 699, [&](ConfigImage& r) { encodeMainLoggingRecord(ui, r, w.readBack); });
     case 699:
         return waitThenPassOn(w, 700);
 
@@ -291,10 +291,10 @@ bool writeStep(KVX_Configurator& w) {
     case 702:
         if (!ui.scd30->isEnabled())
             return passOn(w, 703);
-        return send(w, 703, [&](ConfigImage& r) { encodeScd30Record(ui, r); });
+        return send(w, 703, [&](ConfigImage& r) { encodeScd30Record(ui, r, w.readBack); });
     case 703:
         return send(w, level < 3 ? 795 : 704,
-                    [&](ConfigImage& r) { encodeAlphasenseModesRecord(ui, r, level); });
+                    [&](ConfigImage& r) { encodeAlphasenseModesRecord(ui, r, level, w.readBack); });
     case 704:
         return send(w, level < 4 ? 795 : 705, [&](ConfigImage& r) { encodeGasFanRecord(ui, r); });
     case 705:
@@ -304,21 +304,27 @@ bool writeStep(KVX_Configurator& w) {
     case 796:
         if (level == 0)
             return passOn(w, 800);
-        return send(w, 797, [&](ConfigImage& r) { encodeAlphasenseLoggingRecord(ui, r); });
+        return send(w, 797,
+                    [&](ConfigImage& r) { encodeAlphasenseLoggingRecord(ui, r, w.readBack); });
     case 797:
         return waitThenPassOn(w, 800);
 
     // ---- pump logging ----
     case 898:
-        return send(w, 899, [&](ConfigImage& r) { encodeFilterPumpLoggingRecord(ui, Pump::A, r); });
+        return send(w, 899, [&](ConfigImage& r) {
+            encodeFilterPumpLoggingRecord(ui, Pump::A, r, w.readBack);
+        });
     case 899:
         return waitThenPassOn(w, 900);
     case 998:
-        return send(w, 999, [&](ConfigImage& r) { encodeFilterPumpLoggingRecord(ui, Pump::B, r); });
+        return send(w, 999, [&](ConfigImage& r) {
+            encodeFilterPumpLoggingRecord(ui, Pump::B, r, w.readBack);
+        });
     case 999:
         return waitThenPassOn(w, 1000);
     case 1098:
-        return send(w, 1099, [&](ConfigImage& r) { encodePumpsCDLoggingRecord(ui, r); });
+        return send(w, 1099,
+                    [&](ConfigImage& r) { encodePumpsCDLoggingRecord(ui, r, w.readBack); });
     case 1099:
         return waitThenPassOn(w, 1200);
     default:

@@ -42,6 +42,14 @@ std::vector<LoggingBit<QCheckBox>> alphasenseLogTable(const Ui_KVX_Configurator&
     return table;
 }
 
+// The NO2 list item that shows algorithm `code`: without "Algorithm #2" in the
+// list, algorithms 3 and 4 sit one item up (and 2 shows as item 1).
+int algorithmItem(int code, bool listsAlgorithm2) {
+    return listsAlgorithm2 || code < 2 ? code : code - 1;
+}
+
+constexpr int kAlgorithmShift = 12;
+
 void decodeAtLevel0(const AlphasenseWidgets& w, const ConfigImage& response) {
     w.gasGroup->show();
     const quint16 mode = response.readU16(2); // 0 also for a short answer
@@ -98,8 +106,8 @@ void decodeAtLevel1(const AlphasenseWidgets& w, const ConfigImage& response, int
     w.algorithm->addItem(QStringLiteral("Algorithm #3"));
     w.algorithm->addItem(QStringLiteral("Algorithm #4"));
     // Without "Algorithm #2" in the list, algorithms 3 and 4 sit one item up.
-    const int algorithm = (word >> 12) & 0xF;
-    const int item = listsAlgorithm2 || algorithm < 2 ? algorithm : algorithm - 1;
+    const int algorithm = (word >> kAlgorithmShift) & 0xF;
+    const int item = algorithmItem(algorithm, listsAlgorithm2);
     w.algorithm->setCurrentIndex(item < w.algorithm->count() ? item : -1);
     w.algorithm->show();
 }
@@ -211,7 +219,7 @@ void decodeAlphasenseLoggingRecord(Ui_KVX_Configurator& ui, const ConfigImage& r
 }
 
 void encodeAlphasenseModesRecord(const Ui_KVX_Configurator& ui, ConfigImage& request,
-                                 int firmwareLevel) {
+                                 int firmwareLevel, const ReadBackState& readBack) {
     request.resetRequest(kAlphasenseModesWord);
     for (int position = 1; position <= 4; ++position) {
         const AlphasenseWidgets w = alphasenseWidgets(ui, position);
@@ -220,8 +228,16 @@ void encodeAlphasenseModesRecord(const Ui_KVX_Configurator& ui, ConfigImage& req
             value = w.gasGroup->isEnabled() && w.gasMode->isChecked() ? 1 : 0;
         } else {
             value = w.group->isEnabled() && w.mode->isChecked() ? 1 : 0;
-            if (w.algorithm->isEnabled())
-                value += 2 * quint32(alphasenseAlgorithmCode(w.algorithm));
+            int code = w.algorithm->isEnabled() ? alphasenseAlgorithmCode(w.algorithm) : 0;
+            if (const ConfigImage* read = readBack.record(alphasenseRecordWord(position))) {
+                const quint16 word = read->readU16(2);
+                const int readCode = (word >> kAlgorithmShift) & 0xF;
+                const int readItem = algorithmItem(readCode, (word & kAlgorithm2Listed) != 0);
+                if (!w.algorithm->isEnabled() || w.algorithm->currentIndex() == readItem ||
+                    (w.algorithm->currentIndex() < 0 && readItem >= w.algorithm->count()))
+                    code = readCode;
+            }
+            value += 2 * quint32(code & 0x7);
         }
         request.appendU8(value);
     }
@@ -245,9 +261,11 @@ void encodeFigaroRecord(const Ui_KVX_Configurator& ui, ConfigImage& request,
         request.appendU8(0);
 }
 
-void encodeAlphasenseLoggingRecord(const Ui_KVX_Configurator& ui, ConfigImage& request) {
+void encodeAlphasenseLoggingRecord(const Ui_KVX_Configurator& ui, ConfigImage& request,
+                                   const ReadBackState& readBack) {
     request.resetRequest(kAlphasenseLoggingWord);
-    request.appendU32(collectAlphasenseLogging(ui));
+    request.appendU32(
+        mergeLoggingWord(readBack.loggingWord(kAlphasenseLoggingWord), alphasenseLogTable(ui)));
 }
 
 } // namespace kvx

@@ -74,16 +74,23 @@ void decodeAlphasenseLoggingRecord(Ui_KVX_Configurator& ui, const ConfigImage& r
 
 // ---- encoders (write workflow) ----
 // Modes and algorithms (0x4086): one byte per position, written whenever the
-// gas board is. Bit 0 = on; bits 3-1 = NO2 algorithm (level 1 and above).
+// gas board is. Bit 0 = on; bits 3-1 = NO2 algorithm (level 1 and above). The
+// algorithm in use as read goes back when the form could not show it or the
+// operator could not change it: while the NO2 list is disabled, and while it
+// still shows the item the read selected (which for algorithm 2 without
+// "Algorithm #2" in the list is "Algorithm #1").
 void encodeAlphasenseModesRecord(const Ui_KVX_Configurator& ui, ConfigImage& request,
-                                 int firmwareLevel);
+                                 int firmwareLevel,
+                                 const ReadBackState& readBack = ReadBackState());
 // Figaro (0x40C6, level 4 and above): mode byte and range byte. A byte whose
 // control the operator cannot change (figaroMode, the figaroRange group;
 // disabled for every connection) is sent back as it was read; without a read
 // the mode is 1 and the range that of the checked range button.
 void encodeFigaroRecord(const Ui_KVX_Configurator& ui, ConfigImage& request,
                         const ReadBackState& readBack);
-// Alphasense logging (0x40A6, level 1 and above).
-void encodeAlphasenseLoggingRecord(const Ui_KVX_Configurator& ui, ConfigImage& request);
+// Alphasense logging (0x40A6, level 1 and above): enabled boxes from the form,
+// every other bit as read.
+void encodeAlphasenseLoggingRecord(const Ui_KVX_Configurator& ui, ConfigImage& request,
+                                   const ReadBackState& readBack = ReadBackState());
 
 } // namespace kvx

@@ -51,9 +51,11 @@ void decodeFilterPumpLoggingRecord(Ui_KVX_Configurator& ui, Pump pump,
     applyFilterPumpLogging(ui, pump, response.readU32(2));
 }
 
-void encodeFilterPumpLoggingRecord(const Ui_KVX_Configurator& ui, Pump pump, ConfigImage& request) {
-    request.resetRequest(filterPumpLoggingWord(pump));
-    request.appendU32(collectFilterPumpLogging(ui, pump));
+void encodeFilterPumpLoggingRecord(const Ui_KVX_Configurator& ui, Pump pump, ConfigImage& request,
+                                   const ReadBackState& readBack) {
+    const quint16 word = filterPumpLoggingWord(pump);
+    request.resetRequest(word);
+    request.appendU32(mergeLoggingWord(readBack.loggingWord(word), filterLogTable(ui, pump)));
 }
 
 } // namespace kvx

@@ -5,6 +5,7 @@
 
 #include "image/ConfigImage.h"
 #include "image/boards/PumpWidgets.h"
+#include "image/boards/ReadBack.h"
 
 class Ui_KVX_Configurator;
 
@@ -19,7 +20,9 @@ quint32 collectFilterPumpLogging(const Ui_KVX_Configurator& ui, Pump pump);
 
 // Decoder: the u32 at 2, or 0 when the answer holds fewer than 6 bytes.
 void decodeFilterPumpLoggingRecord(Ui_KVX_Configurator& ui, Pump pump, const ConfigImage& response);
-// Encoder: request word, collectFilterPumpLogging. Written whenever the page is.
-void encodeFilterPumpLoggingRecord(const Ui_KVX_Configurator& ui, Pump pump, ConfigImage& request);
+// Encoder: request word, then the enabled boxes from the form and every other
+// bit as read (mergeLoggingWord). Written whenever the page is.
+void encodeFilterPumpLoggingRecord(const Ui_KVX_Configurator& ui, Pump pump, ConfigImage& request,
+                                   const ReadBackState& readBack = ReadBackState());
 
 } // namespace kvx

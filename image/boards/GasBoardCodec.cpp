@@ -149,16 +149,18 @@ void encodeSfa30Record(const Ui_KVX_Configurator& ui, ConfigImage& request) {
     request.appendU16(ui.sfa30Mode->isChecked() ? On : Off);
 }
 
-void encodeScd30Record(const Ui_KVX_Configurator& ui, ConfigImage& request) {
+void encodeScd30Record(const Ui_KVX_Configurator& ui, ConfigImage& request,
+                       const ReadBackState& readBack) {
     request.resetRequest(kScd30Word);
-    if (ui.scd30Mode->isChecked()) {
-        request.appendU16(On);
-        // No item selected (-1) goes out as 0xFFFF.
-        request.appendU16(quint32(ui.scd30Compensation->currentIndex()));
-    } else {
-        request.appendU16(Off);
-        request.appendU16(0);
-    }
+    request.appendU16(ui.scd30Mode->isChecked() ? On : Off);
+    const int item = ui.scd30Compensation->currentIndex();
+    const ConfigImage* read = readBack.record(kScd30Word);
+    if (item >= 0)
+        request.appendU16(quint32(item));
+    else if (read != nullptr)
+        request.appendU16(read->readU16(8)); // a value the list has no item for
+    else
+        request.appendU16(0xFFFF);
 }
 
 void encodeGasFanRecord(const Ui_KVX_Configurator& ui, ConfigImage& request) {
@@ -168,11 +170,9 @@ void encodeGasFanRecord(const Ui_KVX_Configurator& ui, ConfigImage& request) {
 
 void encodeGasLoggingRecord(const Ui_KVX_Configurator& ui, ConfigImage& request,
                             const ReadBackState& readBack) {
-    quint32 word = collectGasLogging(ui);
-    for (const LogBit& entry : figaroBits(ui)) {
-        if (!entry.box->isEnabled())
-            word |= readBack.gasLogging & (quint32(1) << entry.bit);
-    }
+    quint32 word = mergeLoggingWord(readBack.gasLogging, coreBits(ui));
+    word = mergeLoggingWord(word, figaroBits(ui));
+    word = mergeLoggingWord(word, alphasenseRawBits(ui));
     request.resetRequest(kGasLoggingWord);
     request.appendU32(word);
 }

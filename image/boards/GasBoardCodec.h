@@ -51,14 +51,18 @@ void decodeGasLoggingRecord(Ui_KVX_Configurator& ui, const ConfigImage& response
 // when the sensor's group (sgp41, sfa30) is enabled.
 void encodeSgp41Record(const Ui_KVX_Configurator& ui, ConfigImage& request);
 void encodeSfa30Record(const Ui_KVX_Configurator& ui, ConfigImage& request);
-// SCD30: mode 2 and the compensation item, or mode 1 and 0. Write only when
-// the scd30 group is enabled.
-void encodeScd30Record(const Ui_KVX_Configurator& ui, ConfigImage& request);
+// SCD30: mode 2 when the Enable box is checked, else 1, then the compensation
+// item shown (also while the sensor is off, so that switching it off keeps its
+// compensation). A compensation the list cannot show (no item) goes back as
+// read. Write only when the scd30 group is enabled.
+void encodeScd30Record(const Ui_KVX_Configurator& ui, ConfigImage& request,
+                       const ReadBackState& readBack = ReadBackState());
 // Fan: 1 when gasFanState is enabled and checked, else 0. Level 3 and above.
 void encodeGasFanRecord(const Ui_KVX_Configurator& ui, ConfigImage& request);
-// Logging word: collectGasLogging, except that the bits of Figaro boxes the
-// operator cannot change (disabled, as they are for every connection) are sent
-// back as they were read, so a read followed by a write changes nothing there.
+// Logging word: the bits of enabled boxes from the form; every other bit as
+// read (the Figaro boxes, disabled for every connection; the Alphasense raw
+// boxes hidden from level 1; boxes of sensors found absent; bits without a
+// box), so a read followed by a write changes nothing there.
 void encodeGasLoggingRecord(const Ui_KVX_Configurator& ui, ConfigImage& request,
                             const ReadBackState& readBack);
 // SCD30 forced calibration (0x4096): scd30CalValue ppm, then the calibration

@@ -152,9 +152,14 @@ void encodeSampleIdRecord(const Ui_KVX_Configurator& ui, ConfigImage& request) {
     request.appendFixedText(ui.sampleID->text(), 31);
 }
 
-void encodeScheduleRecord(const Ui_KVX_Configurator& ui, ConfigImage& request) {
+void encodeScheduleRecord(const Ui_KVX_Configurator& ui, ConfigImage& request,
+                          const ReadBackState& readBack) {
     request.resetRequest(kScheduleWord);
-    const bool halt = ui.sampleHalt->isEnabled() && ui.sampleHalt->isChecked();
+    // A hidden halt flag cannot have been changed: it goes back as read.
+    const ConfigImage* read = readBack.record(kScheduleWord);
+    const bool halt = ui.sampleHalt->isEnabled()
+                          ? ui.sampleHalt->isChecked()
+                          : read != nullptr && (read->readU16(2) & kHaltFlag) != 0;
     request.appendU8(halt ? 0x80 : 0);
     if (ui.alwaysPowerOn->isChecked()) {
         request.appendU8(StartEveryPowerOn);
@@ -181,9 +186,10 @@ void encodeSen55Record(const Ui_KVX_Configurator& ui, ConfigImage& request) {
     request.appendU32(quint32(ui.sen55Interval->value()));
 }
 
-void encodeMainLoggingRecord(const Ui_KVX_Configurator& ui, ConfigImage& request) {
+void encodeMainLoggingRecord(const Ui_KVX_Configurator& ui, ConfigImage& request,
+                             const ReadBackState& readBack) {
     request.resetRequest(kMainLoggingWord);
-    request.appendU32(collectMainLogging(ui));
+    request.appendU32(mergeLoggingWord(readBack.loggingWord(kMainLoggingWord), mainLogTable(ui)));
 }
 
 } // namespace kvx

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "image/ConfigImage.h"
+#include "image/boards/ReadBack.h"
 
 #include <QDateTime>
 #include <QString>
@@ -60,12 +61,16 @@ void encodeClockRecord(ConfigImage& request, const QDateTime& utcNow);
 void encodeUtcOffsetRecord(const Ui_KVX_Configurator& ui, ConfigImage& request);
 // Sample ID (0x0030): 31 fixed characters.
 void encodeSampleIdRecord(const Ui_KVX_Configurator& ui, ConfigImage& request);
-// Sampling schedule (0x0040), 14 bytes.
-void encodeScheduleRecord(const Ui_KVX_Configurator& ui, ConfigImage& request);
+// Sampling schedule (0x0040), 14 bytes. While sampleHalt is disabled (below
+// firmware level 5) the halt flag goes back as read.
+void encodeScheduleRecord(const Ui_KVX_Configurator& ui, ConfigImage& request,
+                          const ReadBackState& readBack = ReadBackState());
 // SEN55 settings (0x0060): mode 1-3 and cleaning interval. Write only when the
 // sen55 group is enabled.
 void encodeSen55Record(const Ui_KVX_Configurator& ui, ConfigImage& request);
-// Logging selections (0x0000).
-void encodeMainLoggingRecord(const Ui_KVX_Configurator& ui, ConfigImage& request);
+// Logging selections (0x0000): enabled boxes from the form, every other bit
+// as read (mergeLoggingWord).
+void encodeMainLoggingRecord(const Ui_KVX_Configurator& ui, ConfigImage& request,
+                             const ReadBackState& readBack = ReadBackState());
 
 } // namespace kvx

@@ -63,9 +63,20 @@ void decodePumpsCDLoggingRecord(Ui_KVX_Configurator& ui, const ConfigImage& resp
     applyPumpsCDLogging(ui, response.readU32(2));
 }
 
-void encodePumpsCDLoggingRecord(const Ui_KVX_Configurator& ui, ConfigImage& request) {
+void encodePumpsCDLoggingRecord(const Ui_KVX_Configurator& ui, ConfigImage& request,
+                                const ReadBackState& readBack) {
+    quint32 editable = 0;
+    for (const SharedLogBit& shared : sharedBits(ui)) {
+        if (shared.pumpC->isEnabled() || shared.pumpD->isEnabled())
+            editable |= quint32(1) << shared.bit;
+    }
+    for (const auto& entry : ownBits(ui)) {
+        if (entry.box->isEnabled())
+            editable |= quint32(1) << entry.bit;
+    }
+    const quint32 read = readBack.loggingWord(kPumpsCDLoggingWord);
     request.resetRequest(kPumpsCDLoggingWord);
-    request.appendU32(collectPumpsCDLogging(ui));
+    request.appendU32((read & ~editable) | collectPumpsCDLogging(ui));
 }
 
 } // namespace kvx

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "image/ConfigImage.h"
+#include "image/boards/ReadBack.h"
 
 class Ui_KVX_Configurator;
 
@@ -21,7 +22,10 @@ quint32 collectPumpsCDLogging(const Ui_KVX_Configurator& ui);
 
 // Decoder: the u32 at 2, or 0 when the answer holds fewer than 6 bytes.
 void decodePumpsCDLoggingRecord(Ui_KVX_Configurator& ui, const ConfigImage& response);
-// Encoder: 0xC001, collectPumpsCDLogging. Written whenever Tab_PumpC is enabled.
-void encodePumpsCDLoggingRecord(const Ui_KVX_Configurator& ui, ConfigImage& request);
+// Encoder: 0xC001, collectPumpsCDLogging for every bit the operator can change
+// (a shared bit while either of its boxes is enabled); every other bit as read.
+// Written whenever Tab_PumpC is enabled.
+void encodePumpsCDLoggingRecord(const Ui_KVX_Configurator& ui, ConfigImage& request,
+                                const ReadBackState& readBack = ReadBackState());
 
 } // namespace kvx

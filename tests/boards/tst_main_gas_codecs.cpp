@@ -229,12 +229,13 @@ private slots:
     void sensorEncoding() {
         Form f;
         ConfigImage out;
-        // SCD30 switched off: mode 1 and compensation 0 whatever the box shows.
+        // SCD30 switched off: mode 1 and the compensation shown, which the
+        // sensor keeps while it is off.
         decodeScd30Record(f.ui, record(0x4036, {0, 1, 0, 0, 0, 0, 0, 2}));
         QVERIFY(!f.ui.scd30Mode->isChecked());
         QCOMPARE(f.ui.scd30Compensation->currentText(), QString("1 Hour"));
         encodeScd30Record(f.ui, out);
-        QCOMPARE(dataOf(out), bytes({0, 1, 0, 0}));
+        QCOMPARE(dataOf(out), bytes({0, 1, 0, 2}));
         f.ui.scd30Mode->setChecked(true);
         encodeScd30Record(f.ui, out);
         QCOMPARE(dataOf(out), bytes({0, 2, 0, 2}));
@@ -293,11 +294,13 @@ private slots:
             QCOMPARE(f.ui.gasLogAS4Raw->isHidden(), level != 0);
             QCOMPARE(f.ui.gasLogAS4Raw->isEnabled(), level == 0);
 
-            // Written back: the Figaro bits as read (no control can change
-            // them), the Alphasense raw bits only where a box is enabled.
+            // Written back: the bits of enabled boxes from the form; the
+            // Figaro bits, the raw bit of the absent position 2 and, from
+            // level 1, all four hidden raw bits as read (no control can change
+            // them).
             ConfigImage out;
             encodeGasLoggingRecord(f.ui, out, readBack);
-            QCOMPARE(out.readU32(2), level == 0 ? quint32(0x000D003C) : quint32(0x0000003C));
+            QCOMPARE(out.readU32(2), quint32(0x000F003C));
             QCOMPARE(collectGasLogging(f.ui), level == 0 ? quint32(0x000D0000) : quint32(0));
         }
     }

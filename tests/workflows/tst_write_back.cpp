@@ -50,17 +50,19 @@ private slots:
 
         // Records read and written with the same layout.
         const QList<QPair<quint16, Encoder>> same = {
-            {0x0000, encodeMainLoggingRecord},
+            {0x0000, [&](const auto& u, auto& out) { encodeMainLoggingRecord(u, out, readBack); }},
             {0x0020, encodeUtcOffsetRecord},
-            {0x0040, encodeScheduleRecord},
+            {0x0040, [&](const auto& u, auto& out) { encodeScheduleRecord(u, out, readBack); }},
             {0x40B6, encodeGasFanRecord},
             {0x4006, [&](const auto& u, auto& out) { encodeGasLoggingRecord(u, out, readBack); }},
-            {0x40A6, encodeAlphasenseLoggingRecord},
-            {0x8002,
-             [](const auto& u, auto& out) { encodeFilterPumpLoggingRecord(u, Pump::A, out); }},
-            {0x8004,
-             [](const auto& u, auto& out) { encodeFilterPumpLoggingRecord(u, Pump::B, out); }},
-            {0xC001, encodePumpsCDLoggingRecord},
+            {0x40A6,
+             [&](const auto& u, auto& out) { encodeAlphasenseLoggingRecord(u, out, readBack); }},
+            {0x8002, [&](const auto& u,
+                         auto& out) { encodeFilterPumpLoggingRecord(u, Pump::A, out, readBack); }},
+            {0x8004, [&](const auto& u,
+                         auto& out) { encodeFilterPumpLoggingRecord(u, Pump::B, out, readBack); }},
+            {0xC001,
+             [&](const auto& u, auto& out) { encodePumpsCDLoggingRecord(u, out, readBack); }},
         };
         for (const auto& [word, encode] : same) {
             ConfigImage out;
@@ -97,12 +99,14 @@ private slots:
         QCOMPARE(out.readU16(2), sen55.readU16(2));
         QCOMPARE(out.readU32(4), sen55.readU32(12));
         const QList<QPair<quint16, Encoder>> sensors = {
-            {0x4016, encodeSgp41Record}, {0x4026, encodeSfa30Record}, {0x4036, encodeScd30Record}};
+            {0x4016, encodeSgp41Record},
+            {0x4026, encodeSfa30Record},
+            {0x4036, [&](const auto& u, auto& out) { encodeScd30Record(u, out, readBack); }}};
         for (const auto& [word, encode] : sensors) {
             encode(ui, out);
             QCOMPARE(out.readU16(2), asImage(*sim.instrument->readRecord(word)).readU16(2));
         }
-        encodeScd30Record(ui, out);
+        encodeScd30Record(ui, out, readBack);
         QCOMPARE(out.readU16(4), asImage(*sim.instrument->readRecord(0x4036)).readU16(8));
     }
 };
