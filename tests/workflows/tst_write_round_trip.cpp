@@ -7,6 +7,7 @@
 #include "tests/workflows/SimWindow.h"
 
 #include <QtTest>
+#include <QtWidgets>
 
 using namespace kvx::test;
 using kvx::Pump;
@@ -43,6 +44,75 @@ bool writeAll(SimWindow& sim) {
     return script.answered() >= 1 && sim.w->sessionState != 0 && sim.finish();
 }
 
+// What a page shows: every control that is shown and enabled on it (display
+// fields are disabled), by object name.
+QMap<QString, QVariant> pageValues(const Ui_KVX_Configurator& ui) {
+    QMap<QString, QVariant> out;
+    for (QWidget* page : {ui.Tab_Main, ui.Tab_Gas, ui.Tab_Alphasense, ui.Tab_PumpA, ui.Tab_PumpB,
+                          ui.Tab_PumpC, ui.Tab_PumpD}) {
+        for (QWidget* w : page->findChildren<QWidget*>()) {
+            const QString name = w->objectName();
+            if (name.isEmpty() || name.startsWith(QLatin1String("qt_")) || !w->isEnabled() ||
+                !w->isVisibleTo(page))
+                continue;
+            if (auto* e = qobject_cast<QDateTimeEdit*>(w))
+                out.insert(name, e->dateTime());
+            else if (auto* b = qobject_cast<QAbstractButton*>(w); b && b->isCheckable())
+                out.insert(name, b->isChecked());
+            else if (auto* i = qobject_cast<QSpinBox*>(w))
+                out.insert(name, i->value());
+            else if (auto* d = qobject_cast<QDoubleSpinBox*>(w))
+                out.insert(name, d->value());
+            else if (auto* c = qobject_cast<QComboBox*>(w))
+                out.insert(name, c->currentText());
+            else if (auto* l = qobject_cast<QLineEdit*>(w))
+                out.insert(name, l->text());
+        }
+    }
+    return out;
+}
+
+// A second window on the same instrument, as a later session would see it.
+struct LaterWindow {
+    ClockHandle clock;
+    std::unique_ptr<KVX_Configurator> w;
+
+    LaterWindow(std::shared_ptr<kvx::sim::Instrument> instrument, qint64 nowMs) {
+        auto fake = std::make_unique<FakeClock>(nowMs);
+        clock.ms = fake->ms;
+        auto device = std::make_unique<kvx::sim::SimSerialDevice>(std::move(instrument));
+        device->setClockSource([ms = clock.ms] { return *ms; });
+        kvx::Platform platform;
+        platform.clock = std::move(fake);
+        platform.serial = std::move(device);
+        platform.ports = std::make_unique<kvx::sim::SimPortSource>(QStringList{"ttySIM1"});
+        w = std::make_unique<KVX_Configurator>(std::move(platform));
+        w->ticker->stop();
+    }
+    bool connectAndRead() {
+        bool reading = false;
+        w->UpdateTicker();
+        w->KVXConnectButtonPressed();
+        for (int i = 0; i < 20000; ++i) {
+            if (w->sessionState >= 100)
+                reading = true;
+            if (reading && w->sessionState == 0 && w->linkStep == 0)
+                return true;
+            clock.advance(20);
+            w->UpdateTicker();
+        }
+        return false;
+    }
+};
+
+// "On MM/dd/yyyy @ hh:mm" (the stamp a write puts in the form) as the
+// instrument's install text reads it back: "On M/d/yyyy @ h:mm".
+QString asInstallText(const QString& stamp) {
+    const QDateTime t = QDateTime::fromString(stamp.mid(3), QStringLiteral("MM/dd/yyyy @ hh:mm"));
+    return t.isValid() ? QStringLiteral("On ") + t.toString(QStringLiteral("M/d/yyyy @ h:mm"))
+                       : QStringLiteral("not a stamp: ") + stamp;
+}
+
 } // namespace
 
 class WriteRoundTripTest : public QObject {
@@ -73,6 +143,95 @@ private slots:
                                     QString::fromLatin1(after[word].toHex()));
         }
         QVERIFY2(changed.isEmpty(), qPrintable(changed.join(QStringLiteral("; "))));
+    }
+
+    void editsOnEveryPageComeBack() {
+        SimWindow sim(simPreset(QStringLiteral("full")));
+        QVERIFY(sim.connectAndRead());
+        Ui_KVX_Configurator& ui = *sim.w->ui;
+        const QMap<QString, QVariant> asRead = pageValues(ui);
+
+        // Main board.
+        ui.tzOffset->setValue(-3.5);
+        ui.sampleID->setText(QStringLiteral("edited sample 7"));
+        ui.specificTime->click();
+        ui.startDateTime->setDateTime(QDateTime(QDate(2025, 5, 2), QTime(10, 20), Qt::UTC));
+        ui.durationDays->setValue(3);
+        ui.durationHours->setValue(4);
+        ui.durationMinutes->setValue(15);
+        ui.logInterval->setCurrentIndex(3);
+        ui.stopState->setCurrentIndex(0);
+        ui.sampleHalt->click();
+        ui.sen55Mode->setCurrentIndex(1);
+        ui.sen55Interval->setValue(500);
+        ui.mainLogVBUS->click();
+        ui.mainLogAccelerometer->click();
+        ui.mainLogSEN55_PM10->click();
+        // Gas board and Alphasense.
+        ui.sgp41Mode->click();
+        ui.sfa30Mode->click();
+        ui.scd30Compensation->setCurrentIndex(1);
+        ui.gasFanState->click();
+        ui.gasLog5V0->click();
+        ui.gasLogSFA30T->click();
+        ui.as1Mode_3->click();
+        ui.as4Mode_3->click();
+        ui.as3_NO2_Algorithm->setCurrentIndex(ui.as3_NO2_Algorithm->findText("Algorithm #4"));
+        ui.alphasenseLogAS1Algorithm1->click();
+        ui.alphasenseLogAS2Raw->click();
+        // Pumps.
+        // Choosing the specific sample start made every pump's date editor
+        // editable; the pumps keep their own start options.
+        ui.pumpADelayedStart->click();
+        ui.pumpDSampleStart->click();
+        ui.pumpAFlowRate->setValue(1.5);
+        ui.pumpACartID->setText(QStringLiteral("FC-NEW-A1"));
+        ui.pumpADelayDays->setValue(1);
+        ui.pumpADelayHours->setValue(3);
+        ui.pumpADelayMinutes->setValue(4);
+        ui.pumpADurationHours->setValue(6);
+        ui.pumpADurationMinutes->setValue(30);
+        ui.pumpADurationDays->setValue(0);
+        ui.pumpALogAtmo->click();
+        ui.pumpBFlowRate->setValue(2.25);
+        ui.pumpBStartDateTime->setDateTime(QDateTime(QDate(2025, 5, 3), QTime(12, 0), Qt::UTC));
+        ui.pumpBPartialSample->click();
+        ui.pumpBDurationHours->setValue(2);
+        ui.pumpBLogFlowV->click();
+        ui.pumpCFlowRate->setValue(75.5);
+        ui.pumpCDelayedStart->click();
+        ui.pumpCDelayHours->setValue(1);
+        ui.pumpCPartialSample->click();
+        ui.pumpCDurationHours->setValue(5);
+        ui.pumpDFlowRate->setValue(10.25);
+        ui.pumpDCartID->setText(QStringLiteral("ST-D-NEW"));
+        ui.pumpDLogAtmo->click(); // mirrored on Pump C's page
+        ui.pumpDLogFlowM->click();
+
+        const QMap<QString, QVariant> edited = pageValues(ui);
+        int changed = 0;
+        for (auto it = edited.cbegin(); it != edited.cend(); ++it)
+            changed += asRead.value(it.key()) != it.value() ? 1 : 0;
+        QVERIFY2(changed >= 45, qPrintable(QString::number(changed)));
+
+        QVERIFY(writeAll(sim));
+        QCOMPARE(sim.w->linkStep, 0);
+
+        LaterWindow later(sim.instrument, sim.clock.now() + 1000);
+        QVERIFY(later.connectAndRead());
+        const QMap<QString, QVariant> reread = pageValues(*later.w->ui);
+        QStringList differ;
+        for (auto it = edited.cbegin(); it != edited.cend(); ++it) {
+            if (reread.value(it.key()) != it.value())
+                differ << QStringLiteral("%1: %2 read back as %3")
+                              .arg(it.key(), it.value().toString(),
+                                   reread.value(it.key()).toString());
+        }
+        QVERIFY2(differ.isEmpty(), qPrintable(differ.join(QStringLiteral("; "))));
+        // The new cartridges carry the stamp of the write.
+        QCOMPARE(later.w->ui->pumpAInstall->text(), asInstallText(ui.pumpAInstall->text()));
+        QCOMPARE(later.w->ui->pumpDInstall->text(), asInstallText(ui.pumpDInstall->text()));
+        QCOMPARE(later.w->ui->pumpBInstall->text(), ui.pumpBInstall->text());
     }
 };
 
