@@ -1,5 +1,6 @@
 // kvx-sim as a process: its pseudo-terminal opened with QSerialPort, its log
-// file, its exit on SIGTERM and on the "cable pulled" fault.
+// file, its exit on SIGTERM, its refusal of bad options. The configurator over
+// kvx-sim (and the "cable pulled" exit) is in tests/faults/tst_faults_pty.
 #include "image/ConfigImage.h"
 
 #include <QElapsedTimer>
@@ -96,21 +97,6 @@ private slots:
                 kinds << QJsonDocument::fromJson(line).object().value("event").toString();
         }
         QCOMPARE(kinds, QStringList({"command", "command", "get", "command", "store"}));
-    }
-
-    void cablePullEndsTheProcess() {
-        QProcess sim;
-        const QString path = start(sim, {"--preset", "minimal", "--cable-pull-after", "1"});
-        QVERIFY(path.startsWith("/dev/"));
-        QSerialPort port;
-        QVERIFY(openPort(port, path));
-        port.write("\x1b"
-                   "c\r");
-        QVERIFY(untilPrompt(port).endsWith("cli> "));
-        QVERIFY(sim.waitForFinished(5000));
-        QCOMPARE(sim.exitCode(), 0);
-        QVERIFY(sim.readAllStandardError().contains("cable pulled"));
-        QVERIFY(!QFile::exists(path) || !QSerialPort(path).open(QIODevice::ReadWrite));
     }
 
     void badOptionsAreRefused_data() {

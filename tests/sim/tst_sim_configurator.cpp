@@ -1,5 +1,6 @@
 // The configurator's main window talking to the in-process instrument: the
-// seam tests use to drive whole workflows, checked on a few instruments.
+// seam tests use to drive whole workflows, checked on each preset. Faults
+// over the same seam are in tests/faults/.
 #include "app/KVX_Configurator.h"
 #include "tests/support/SimRig.h"
 #include "ui_KVX_Configurator.h"
@@ -16,14 +17,6 @@ QStringList tabTitles(KVX_Configurator& w) {
     for (int i = 0; i < w.ui->configuratorTabs->count(); ++i)
         titles << w.ui->configuratorTabs->tabText(i);
     return titles;
-}
-
-InstrumentConfig preset(const QString& name) {
-    QString error;
-    auto config = InstrumentConfig::preset(name, &error);
-    if (!config)
-        qFatal("%s", qPrintable(error));
-    return *config;
 }
 
 } // namespace
@@ -49,9 +42,8 @@ private slots:
         QFETCH(QString, preset);
         QFETCH(int, level);
         QFETCH(QStringList, tabs);
-        SimRig rig(::preset(preset));
-        rig.connect();
-        QCOMPARE(rig.window->linkStep, 0);
+        SimRig rig(preset);
+        QVERIFY(rig.connect());
         QCOMPARE(rig.window->sessionState, 0);
         QCOMPARE(rig.window->firmwareLevel, level);
         QCOMPARE(tabTitles(rig.w()), tabs);
@@ -86,57 +78,6 @@ private slots:
         QCOMPARE(missing, rig.instrument->state().firmwareLevel ? 0 : 4);
         // A read stores nothing.
         QCOMPARE(log.ofKind("store").size(), 0);
-    }
-
-    void recoverableFaultsStillGiveAFullRead() {
-        auto config = preset("full");
-        Faults& f = config.faults;
-        f.nulBytes = f.lineFeeds = true;
-        f.chunkSize = 7;
-        f.chunkDelayMs = 30;
-        f.garbageBytes = 5;
-        f.only = QStringLiteral("cfg_");
-        f.badCrcFirst = 2;
-        f.noAnswerFirst = 1; // every record line is answered only on its resend
-        SimRig rig(config);
-        rig.connect(20000);
-        QCOMPARE(rig.window->linkStep, 0);
-        QCOMPARE(rig.window->sessionState, 0);
-        QCOMPARE(tabTitles(rig.w()).size(), 8);
-        QCOMPARE(rig.window->ui->gasIDBox->text(), config.gas.id);
-    }
-
-    void unusableInstrumentsEndTheLink_data() {
-        QTest::addColumn<QByteArray>("faults");
-        QTest::newRow("silent") << QByteArray(R"({"silent":true})");
-        QTest::newRow("endless stream") << QByteArray(R"({"endlessAfter":3})");
-        QTest::newRow("20-field board list") << QByteArray(R"({"boardListFields":20})");
-        QTest::newRow("every CRC wrong") << QByteArray(R"({"badCrcFirst":100000})");
-    }
-    void unusableInstrumentsEndTheLink() {
-        QFETCH(QByteArray, faults);
-        auto config = preset("full");
-        QString error;
-        QVERIFY(config.faults.read(QJsonDocument::fromJson(faults).object(), &error));
-        SimRig rig(config);
-        rig.connect();
-        QCOMPARE(rig.window->linkStep, 1000);
-        QCOMPARE(tabTitles(rig.w()), QStringList{"KVX"});
-        QVERIFY(!rig.window->ui->kvxIDBox->isVisibleTo(rig.window.get()));
-    }
-
-    void cablePulledDuringTheReadResetsTheLink() {
-        auto config = preset("full");
-        config.faults.cablePulledAfter = 12;
-        SimRig rig(config);
-        rig.connect();
-        QCOMPARE(rig.window->linkStep, 1000);
-        QCOMPARE(tabTitles(rig.w()), QStringList{"KVX"});
-        QCOMPARE(rig.instrument->log().commandLines().size(), 12);
-        rig.tick();
-        QVERIFY(
-            rig.window->ui->configurationOutputBox->toPlainText().startsWith("Ready to Connect"));
-        QVERIFY(rig.window->ui->kvxComList->isEnabled());
     }
 };
 

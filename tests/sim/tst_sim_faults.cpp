@@ -1,4 +1,5 @@
 // Faults the simulated instrument injects, and the in-process serial device.
+// How the configurator copes with each fault is in tests/faults/.
 #include "SimSession.h"
 #include "sim/SimSerialDevice.h"
 
@@ -29,13 +30,6 @@ class TestSimFaults : public QObject {
     Q_OBJECT
 
 private slots:
-    void silentInstrumentSendsNothing() {
-        Session s(withFaults(R"({"silent":true})"));
-        QCOMPARE(s.send(kReset, 3000), QByteArray());
-        QCOMPARE(s.send("show_boards_cal", 3000), QByteArray());
-        // It still logs what it was sent.
-        QCOMPARE(s.sim.log().commandLines().size(), 2);
-    }
 
     void firstAttemptsOfEachLineGoUnanswered() {
         Session s(withFaults(R"({"noAnswerFirst":2,"only":"cfg_get"})"));
@@ -63,16 +57,6 @@ private slots:
         QCOMPARE(s.get(0x0070), QByteArray::fromHex("00700005"));
     }
 
-    void nulBytesAndLineFeedsInsideAnswers() {
-        Session s(withFaults(R"({"nulBytes":true,"lineFeeds":true})"));
-        const QByteArray raw = s.send(kLevelGet);
-        QVERIFY(raw.count('\0') >= 2);
-        QVERIFY(raw.count('\n') >= 3);
-        // Dropped as the configurator drops them, the answer is intact.
-        QCOMPARE(s.get(0x0070), QByteArray::fromHex("00700005"));
-        QCOMPARE(Session::fieldsOf(s.send("show_boards_cal"), "show_boards_cal").size(), 21);
-    }
-
     void answersInChunksAfterADelay() {
         Session s(withFaults(R"({"answerDelayMs":300,"chunkSize":4,"chunkDelayMs":50})"));
         s.sim.receive(kLevelGet + '\r');
@@ -90,19 +74,6 @@ private slots:
         s.advance(10000);
         QVERIFY(s.sim.takeOutput().endsWith("\rcli> "));
         QCOMPARE(s.sim.nextOutputAt(), -1);
-    }
-
-    void malformedBoardLists_data() {
-        QTest::addColumn<int>("fields");
-        QTest::newRow("20") << 20;
-        QTest::newRow("22") << 22;
-    }
-    void malformedBoardLists() {
-        QFETCH(int, fields);
-        auto config = simtest::preset("full");
-        config.faults.boardListFields = fields;
-        Session s(config);
-        QCOMPARE(Session::fieldsOf(s.send("show_boards_cal"), "show_boards_cal").size(), fields);
     }
 
     void cablePulledAfterCommands() {
@@ -125,14 +96,6 @@ private slots:
         QVERIFY(!port.open());
         QCOMPARE(instrument->log().commandLines().size(), 2);
         QCOMPARE(instrument->log().ofKind("fault").size(), 1);
-    }
-
-    void garbageBeforeEachEcho() {
-        Session s(withFaults(R"({"garbageBytes":7})"));
-        const QByteArray raw = s.send(kLevelGet);
-        QVERIFY(!raw.startsWith(kLevelGet));
-        QCOMPARE(raw.indexOf(kLevelGet), 7);
-        QCOMPARE(s.get(0x0070), QByteArray::fromHex("00700005"));
     }
 
     void endlessStreamNeverPrompts() {
@@ -186,13 +149,6 @@ private slots:
         QCOMPARE(port.readAvailable(), QByteArray());
         port.write("x");
         QCOMPARE(port.written(), QByteArray("show_boards_cal\rshow_boards_cal\rx"));
-    }
-
-    void portSourceListsItsNames() {
-        SimPortSource ports({"ttySIM0"});
-        QCOMPARE(ports.availablePorts(), QStringList{"ttySIM0"});
-        ports.setPorts({});
-        QVERIFY(ports.availablePorts().isEmpty());
     }
 };
 

@@ -86,15 +86,6 @@ private slots:
             QCOMPARE(m.at(i), QStringLiteral("None"));
     }
 
-    void firmwareLevelRequestFromTheWire() {
-        // The exact bytes the configurator sends for the level record.
-        Session s(simtest::preset("full"));
-        const QStringList f = Session::fieldsOf(s.send("21504 112 2 cfg_get"), "cfg_get");
-        QCOMPARE(f,
-                 QStringList({"4", "112", "5",
-                              QString::number(kvx::crc16Modbus(QByteArray::fromHex("00700005")))}));
-    }
-
     void badRequestLinesStoreNothing_data() {
         QTest::addColumn<QByteArray>("line");
         // 0x0020 with 32768 has CRC 11872.
@@ -139,18 +130,6 @@ private slots:
         QCOMPARE(last.value("event").toString(), QStringLiteral("store"));
         QCOMPARE(last.value("word").toString(), QStringLiteral("0x0020"));
         QCOMPARE(last.value("t").toDouble(), double(s.t));
-    }
-
-    void everyPresetLoads() {
-        const QStringList names = InstrumentConfig::presetNames();
-        QCOMPARE(names, QStringList({"full", "legacy", "minimal", "mixed"}));
-        for (const QString& name : names) {
-            QString error;
-            QVERIFY2(InstrumentConfig::preset(name, &error), qPrintable(error));
-        }
-        QString error;
-        QVERIFY(!InstrumentConfig::preset("nonesuch", &error));
-        QVERIFY(error.contains("full"));
     }
 
     void descriptionErrorsNameTheKey_data() {

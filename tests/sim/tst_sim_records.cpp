@@ -22,44 +22,32 @@ class TestSimRecords : public QObject {
     Q_OBJECT
 
 private slots:
+    // Records the instrument does not have. That it has every record a read
+    // asks for is shown by the read chain tests, which fail on a missing one.
     void missingRecordsAnswerTwoFieldsOrFewer_data() {
         QTest::addColumn<QString>("preset");
         QTest::addColumn<int>("word");
-        QTest::addColumn<bool>("present");
-        QTest::newRow("full level") << "full" << 0x0070 << true;
-        QTest::newRow("legacy has no level") << "legacy" << 0x0070 << false;
-        QTest::newRow("minimal gas board") << "minimal" << 0x4016 << false;
-        QTest::newRow("minimal pump A") << "minimal" << 0x8012 << false;
-        QTest::newRow("minimal sorbent") << "minimal" << 0xC001 << false;
-        QTest::newRow("unknown class") << "full" << 0x2010 << false;
-        QTest::newRow("write-only modes") << "full" << 0x4086 << false;
-        QTest::newRow("alphasense logging level 0") << "minimal" << 0x40A6 << false;
-        QTest::newRow("alphasense logging no level") << "legacy" << 0x40A6 << false;
-        QTest::newRow("alphasense logging level 2") << "mixed" << 0x40A6 << true;
-        QTest::newRow("fan level 2") << "mixed" << 0x40B6 << false;
-        QTest::newRow("fan level 5") << "full" << 0x40B6 << true;
-        QTest::newRow("figaro level 2") << "mixed" << 0x40C6 << false;
-        QTest::newRow("figaro level 5") << "full" << 0x40C6 << true;
-        QTest::newRow("pump start level 2") << "mixed" << 0xC151 << true;
-        QTest::newRow("pump B board absent") << "mixed" << 0x8014 << false;
-        QTest::newRow("absent pump A flow") << "mixed" << 0x8012 << true;
-        QTest::newRow("absent pump A cartridge") << "mixed" << 0x8022 << false;
-        QTest::newRow("absent pump A logging") << "mixed" << 0x8002 << true;
-        QTest::newRow("absent pump C install") << "mixed" << 0xC221 << false;
-        QTest::newRow("pump D install") << "mixed" << 0xC121 << true;
+        QTest::newRow("legacy has no level") << "legacy" << 0x0070;
+        QTest::newRow("minimal gas board") << "minimal" << 0x4016;
+        QTest::newRow("minimal pump A") << "minimal" << 0x8012;
+        QTest::newRow("minimal sorbent") << "minimal" << 0xC001;
+        QTest::newRow("unknown class") << "full" << 0x2010;
+        QTest::newRow("write-only modes") << "full" << 0x4086;
+        QTest::newRow("alphasense logging level 0") << "minimal" << 0x40A6;
+        QTest::newRow("alphasense logging no level") << "legacy" << 0x40A6;
+        QTest::newRow("fan level 2") << "mixed" << 0x40B6;
+        QTest::newRow("figaro level 2") << "mixed" << 0x40C6;
+        QTest::newRow("pump B board absent") << "mixed" << 0x8014;
+        QTest::newRow("absent pump A cartridge") << "mixed" << 0x8022;
+        QTest::newRow("absent pump C install") << "mixed" << 0xC221;
     }
     void missingRecordsAnswerTwoFieldsOrFewer() {
         QFETCH(QString, preset);
         QFETCH(int, word);
-        QFETCH(bool, present);
         Session s(simtest::preset(preset));
         QStringList fields;
-        const auto record = s.get(quint16(word), &fields);
-        QCOMPARE(bool(record), present);
-        if (!present)
-            QVERIFY(fields.size() <= 2);
-        else
-            QCOMPARE(u16(*record, 0), quint16(word));
+        QVERIFY(!s.get(quint16(word), &fields));
+        QVERIFY(fields.size() <= 2);
     }
 
     void writeAnswersWithTheStoredRecordAndReadsBack_data() {

@@ -4,8 +4,10 @@
 
 #include "app/KVX_Configurator.h"
 #include "link/LinkConstants.h"
+#include "sim/Instrument.h"
 #include "sim/SimSerialDevice.h"
 #include "tests/support/TestPlatform.h"
+#include "ui_KVX_Configurator.h"
 
 #include <QTest>
 
@@ -14,8 +16,10 @@
 
 namespace kvx::test {
 
+constexpr qint64 kSimStart = 1741386600000; // 2025-03-07 22:30:00 UTC
+
 struct SimRig {
-    std::shared_ptr<qint64> ms = std::make_shared<qint64>(1'750'000'000'000);
+    std::shared_ptr<qint64> ms = std::make_shared<qint64>(kSimStart);
     std::shared_ptr<sim::Instrument> instrument;
     sim::SimSerialDevice* device = nullptr; // owned by the window
     std::unique_ptr<KVX_Configurator> window;
@@ -29,6 +33,8 @@ struct SimRig {
         // The window says farewell while it goes; the device still answers.
         window.reset();
     }
+
+    SimRig(SimRig&&) = default;
 
     static sim::InstrumentConfig load(const QString& preset) {
         QString error;
@@ -75,6 +81,18 @@ struct SimRig {
                    },
                    maxTicks) &&
                window->linkStep == LinkIdle;
+    }
+
+    // The request word of every `command` the instrument received, in order.
+    QList<quint16> requestedWords(const QString& command = QStringLiteral("cfg_get")) const {
+        QList<quint16> words;
+        for (const QString& line : instrument->log().commandLines()) {
+            const QStringList items = line.split(' ', Qt::SkipEmptyParts);
+            // crc, data words from last to first, length, command
+            if (items.size() >= 4 && items.last() == command)
+                words << quint16(items.at(items.size() - 3).toUInt());
+        }
+        return words;
     }
 
 private:

@@ -1,7 +1,7 @@
 // Clearing of the board pages at a link reset: what a read disabled comes
 // back, the pages leave the tab widget, and the next connection reads them
 // again.
-#include "tests/workflows/SimWindow.h"
+#include "tests/support/SimRig.h"
 
 #include <QtTest>
 
@@ -31,13 +31,13 @@ class ClearingTest : public QObject {
 
 private slots:
     void mainBoardWithoutSen55() {
-        SimWindow sim(simPreset("minimal"));
-        QVERIFY(sim.connectAndRead());
-        auto& ui = *sim.w->ui;
+        SimRig sim("minimal");
+        QVERIFY(sim.connect());
+        auto& ui = *sim.window->ui;
         QVERIFY(!ui.mainLogSEN55_PM10->isEnabled());
         QVERIFY(ui.sampleHalt->isHidden()); // level 0
         ui.sen55ID->setText("old");
-        sim.w->clearMainBoard();
+        sim.window->clearMainBoard();
         QVERIFY(!inTabs(ui, ui.Tab_Main));
         QVERIFY(!ui.Tab_Main->isEnabled());
         for (QCheckBox* box : sen55Boxes(ui))
@@ -51,15 +51,15 @@ private slots:
     }
 
     void absentPumpBComesBack() {
-        auto config = simPreset("full");
+        auto config = SimRig::load("full");
         config.pumps[1].fitted = false;
-        SimWindow sim(config);
-        QVERIFY(sim.connectAndRead());
-        auto& ui = *sim.w->ui;
+        SimRig sim(config);
+        QVERIFY(sim.connect());
+        auto& ui = *sim.window->ui;
         QVERIFY(!ui.pumpBFlowRate->isEnabled() && !ui.pumpBStart->isEnabled());
         ui.stopPumpB->setEnabled(true);
         ui.pumpBDelayedStart->setChecked(true);
-        sim.w->clearPumpB();
+        sim.window->clearPumpB();
         QVERIFY(!inTabs(ui, ui.Tab_PumpB) && !ui.Tab_PumpB->isEnabled());
         QWidget* page = ui.Tab_PumpB;
         for (QWidget* w : {(QWidget*)ui.pumpBFlowRate, (QWidget*)ui.pumpBCartID,
@@ -78,15 +78,15 @@ private slots:
     }
 
     void pumpsCDLeaveNoBoxChecked() {
-        auto config = simPreset("full");
+        auto config = SimRig::load("full");
         config.pumps[2].fitted = false;
         config.sorbentLogging = 0xFFFFFFFF;
-        SimWindow sim(config);
-        QVERIFY(sim.connectAndRead());
-        auto& ui = *sim.w->ui;
+        SimRig sim(config);
+        QVERIFY(sim.connect());
+        auto& ui = *sim.window->ui;
         QVERIFY(ui.pumpDLogCartSample->isChecked() && ui.pumpCLogAtmo->isChecked());
         QVERIFY(!ui.pumpCLogRDAC->isEnabled());
-        sim.w->clearPumpsCD();
+        sim.window->clearPumpsCD();
         for (QWidget* page : {ui.Tab_PumpC, ui.Tab_PumpD}) {
             QVERIFY(!inTabs(ui, page) && !page->isEnabled());
             for (QCheckBox* box : page->findChildren<QCheckBox*>()) {
@@ -96,22 +96,22 @@ private slots:
         }
         QVERIFY(enabledOnPage(ui.pumpCFlowRate, ui.Tab_PumpC));
         QVERIFY(ui.pumpDCartID->text().isEmpty() && ui.pumpDVolume->text().isEmpty());
-        QCOMPARE(sim.w->cartridgeIds[3], QString("ST-D-0043")); // members are kept
+        QCOMPARE(sim.window->cartridgeIds[3], QString("ST-D-0043")); // members are kept
     }
 
     void gasAlphasenseAndFigaro() {
-        auto config = simPreset("mixed");
+        auto config = SimRig::load("mixed");
         config.firmwareLevel = 4;
         config.figaro.fitted = false;
-        SimWindow sim(config);
-        QVERIFY(sim.connectAndRead());
-        auto& ui = *sim.w->ui;
+        SimRig sim(config);
+        QVERIFY(sim.connect());
+        auto& ui = *sim.window->ui;
         QVERIFY(!ui.sgp41->isEnabled() && !ui.as2_3->isEnabled());
         QVERIFY(!ui.alphasenseLogAS3Algorithm2->isEnabled());
         QVERIFY(!ui.figaroMode->isEnabledTo(ui.Tab_Figaro));
         QVERIFY(!ui.gasLogAS1Raw->isEnabled()); // level 1 and above
 
-        sim.w->clearGasBoard();
+        sim.window->clearGasBoard();
         QVERIFY(!inTabs(ui, ui.Tab_Gas));
         for (QWidget* w : {(QWidget*)ui.sgp41, (QWidget*)ui.gasLogSGP41RawVOC,
                            (QWidget*)ui.gasLogAS1Raw, (QWidget*)ui.as2, (QWidget*)ui.gasFanState})
@@ -119,7 +119,7 @@ private slots:
         QVERIFY(ui.sfa30ID->text().isEmpty() && ui.scd30Run->text().isEmpty());
         QVERIFY(ui.gasLogAS1Raw->isHidden()); // visibility waits for the next read
 
-        sim.w->clearAlphasenseBoard();
+        sim.window->clearAlphasenseBoard();
         QVERIFY(!inTabs(ui, ui.Tab_Alphasense));
         for (QWidget* w : {(QWidget*)ui.as2_3, (QWidget*)ui.alphasenseLogAS2Raw,
                            (QWidget*)ui.alphasenseLogAS3Algorithm2})
@@ -127,7 +127,7 @@ private slots:
         QVERIFY(ui.as3ID_3->text().isEmpty() && !ui.as3Mode_3->isChecked());
 
         ui.figaro20PPM->setChecked(true);
-        sim.w->clearFigaroBoard();
+        sim.window->clearFigaroBoard();
         for (QWidget* w :
              {(QWidget*)ui.figaroMode, (QWidget*)ui.figaroLogging, (QWidget*)ui.figaroLogGain1,
               (QWidget*)ui.figaroRange, (QWidget*)ui.figaro50PPM, (QWidget*)ui.figaroRunLabel})
@@ -139,17 +139,17 @@ private slots:
     // The link reset clears every page; the next connection brings the same
     // widgets back and reads them again.
     void reconnectReadsAgain() {
-        auto config = simPreset("full");
+        auto config = SimRig::load("full");
         config.pumps[1].fitted = false;
-        SimWindow sim(config);
-        QVERIFY(sim.connectAndRead());
-        auto& ui = *sim.w->ui;
-        sim.w->linkStep = 999;
+        SimRig sim(config);
+        QVERIFY(sim.connect());
+        auto& ui = *sim.window->ui;
+        sim.window->linkStep = 999;
         sim.tick();
         QCOMPARE(ui.configuratorTabs->count(), 1);
         QVERIFY(ui.pumpBFlowRate->isEnabledTo(ui.Tab_PumpB));
         sim.instrument->log().clear();
-        QVERIFY(sim.connectAndRead());
+        QVERIFY(sim.connect());
         QCOMPARE(ui.configuratorTabs->count(), 8);
         QVERIFY(!ui.pumpBFlowRate->isEnabled());
         QCOMPARE(sim.requestedWords().count(0x8014), 1);

@@ -1,7 +1,7 @@
 // Setting and reading the instrument clock, shown in UTC and in the
 // computer's time zone (this test runs at UTC+2).
 #include "image/boards/MainBoardCodec.h"
-#include "tests/workflows/SimWindow.h"
+#include "tests/support/SimRig.h"
 
 #include <QtTest>
 
@@ -12,10 +12,10 @@ using namespace kvx::test;
 namespace {
 
 // The fake clock starts at 2025-03-07 22:30:00 UTC.
-SimWindow connected(const QString& preset, const QDateTime& instrumentClock) {
-    auto config = simPreset(preset);
+SimRig connected(const QString& preset, const QDateTime& instrumentClock) {
+    auto config = SimRig::load(preset);
     config.clock = instrumentClock;
-    return SimWindow(config);
+    return SimRig(config);
 }
 
 QDateTime utc(int y, int mo, int d, int h, int mi, int s = 0) {
@@ -29,9 +29,9 @@ class ClockWorkflowTest : public QObject {
 
 private slots:
     void readShowsUtcAndLocalTime() {
-        SimWindow sim = connected("minimal", utc(2025, 3, 7, 22, 30));
-        QVERIFY(sim.connectAndRead());
-        auto& ui = *sim.w->ui;
+        SimRig sim = connected("minimal", utc(2025, 3, 7, 22, 30));
+        QVERIFY(sim.connect());
+        auto& ui = *sim.window->ui;
         // The initial read shows the clock through the same display.
         QCOMPARE(ui.utcText->text(), QString("03/07/2025 22:30:00"));
         QCOMPARE(ui.localText->text(), QString("03/08/2025 00:30:00"));
@@ -39,9 +39,9 @@ private slots:
         // The UTC offset setting plays no part in the display.
         ui.tzOffset->setValue(-5.0);
         sim.instrument->log().clear();
-        sim.w->KVXReadRTCPressed();
-        QCOMPARE(sim.w->sessionState, 198);
-        QVERIFY(sim.finish());
+        sim.window->KVXReadRTCPressed();
+        QCOMPARE(sim.window->sessionState, 198);
+        QVERIFY(sim.settle());
         QCOMPARE(sim.requestedWords(), QList<quint16>{0x0010});
         QCOMPARE(sim.requestedWords("cfg_set"), QList<quint16>{});
         QCOMPARE(ui.utcText->text(), QString("03/07/2025 22:30:00"));
@@ -51,19 +51,19 @@ private slots:
     // The time sent is the computer's UTC time when the request goes out, not
     // at the click; what is shown is the instrument's read-back.
     void setSendsTimeAtSending() {
-        SimWindow sim = connected("minimal", utc(2021, 1, 1, 0, 0));
-        QVERIFY(sim.connectAndRead());
-        auto& ui = *sim.w->ui;
-        sim.w->KVXSetRTCPressed();
+        SimRig sim = connected("minimal", utc(2021, 1, 1, 0, 0));
+        QVERIFY(sim.connect());
+        auto& ui = *sim.window->ui;
+        sim.window->KVXSetRTCPressed();
         for (QWidget* b : {ui.kvxWrite, ui.kvxRead, ui.setRTC, ui.readRTC, ui.scd30CalButton})
             QVERIFY(!b->isEnabled());
-        sim.w->linkStep = 9; // an exchange still in flight: the set waits for it
-        sim.clock.advance(10 * 60 * 1000);
-        sim.w->runSessionState();
-        QCOMPARE(sim.w->sessionState, 197);
-        sim.w->linkStep = 0;
-        const qint64 sentAt = sim.clock.now() + 20; // the next tick sends it
-        QVERIFY(sim.finish());
+        sim.window->linkStep = 9; // an exchange still in flight: the set waits for it
+        *sim.ms += 10 * 60 * 1000;
+        sim.window->runSessionState();
+        QCOMPARE(sim.window->sessionState, 197);
+        sim.window->linkStep = 0;
+        const qint64 sentAt = sim.now(); // the next tick sends it
+        QVERIFY(sim.settle());
         const auto stored = sim.instrument->log().stores(0x0010);
         QCOMPARE(stored.size(), 1);
         const QDateTime expected = QDateTime::fromMSecsSinceEpoch(sentAt, Qt::UTC);
@@ -81,21 +81,21 @@ private slots:
     }
 
     void year2099IsSentAs99() {
-        SimWindow sim = connected("full", utc(2025, 3, 7, 22, 30));
-        QVERIFY(sim.connectAndRead());
-        *sim.clock.ms = utc(2099, 6, 1, 12, 0).toMSecsSinceEpoch();
-        sim.w->KVXSetRTCPressed();
-        QVERIFY(sim.finish());
+        SimRig sim = connected("full", utc(2025, 3, 7, 22, 30));
+        QVERIFY(sim.connect());
+        *sim.ms = utc(2099, 6, 1, 12, 0).toMSecsSinceEpoch();
+        sim.window->KVXSetRTCPressed();
+        QVERIFY(sim.settle());
         const auto stored = sim.instrument->log().stores(0x0010);
         QCOMPARE(stored.size(), 1);
         QCOMPARE(int(quint8(stored.first().at(4))), 99);
-        QCOMPARE(sim.w->ui->utcText->text(), QString("06/01/2099 12:00:00"));
-        QVERIFY(sim.w->ui->scd30CalButton->isEnabled()); // gas board with its SCD30
+        QCOMPARE(sim.window->ui->utcText->text(), QString("06/01/2099 12:00:00"));
+        QVERIFY(sim.window->ui->scd30CalButton->isEnabled()); // gas board with its SCD30
     }
 
     void shortAndInvalidClockRecords() {
-        SimWindow sim(simPreset("minimal"));
-        auto& ui = *sim.w->ui;
+        SimRig sim("minimal");
+        auto& ui = *sim.window->ui;
         kvx::ConfigImage record;
         record.resetRequest(0x0010);
         for (int b : {3, 7, 25, 22, 30}) // one byte short

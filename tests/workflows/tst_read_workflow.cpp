@@ -1,7 +1,7 @@
 // The read chain against the simulated instrument: which records are asked
 // for, in which order, at every firmware level and with boards, sensors and
 // pumps missing; the lock-out around it and the confirmation in front of it.
-#include "tests/workflows/SimWindow.h"
+#include "tests/support/SimRig.h"
 
 #include <QtTest>
 
@@ -70,16 +70,16 @@ private slots:
     // firmware level does not have. Level 5 makes 49 exchanges.
     void chainAtEveryLevel() {
         QFETCH(int, level);
-        auto config = simPreset("full");
+        auto config = SimRig::load("full");
         config.firmwareLevel = level;
-        SimWindow sim(config);
-        QVERIFY(sim.connectAndRead());
+        SimRig sim(config);
+        QVERIFY(sim.connect());
         const QList<quint16> got = withoutFirmwareLevel(sim.requestedWords());
         QCOMPARE(hexList(got), hexList(fullChain(level)));
         if (level == 5)
             QCOMPARE(got.size(), 49);
 
-        auto& ui = *sim.w->ui;
+        auto& ui = *sim.window->ui;
         for (QWidget* button : {ui.kvxWrite, ui.kvxRead, ui.setRTC, ui.readRTC, ui.scd30CalButton})
             QVERIFY(button->isEnabled());
         QCOMPARE(ui.gasFanGroup->isHidden(), level < 3);
@@ -90,11 +90,11 @@ private slots:
     // Main board alone at level 0 without a SEN55: no serial record, and the
     // calibration button stays off without a gas board.
     void mainBoardOnlyWithoutSen55() {
-        SimWindow sim(simPreset("minimal"));
-        QVERIFY(sim.connectAndRead());
+        SimRig sim("minimal");
+        QVERIFY(sim.connect());
         QCOMPARE(hexList(withoutFirmwareLevel(sim.requestedWords())),
                  hexList({0x0010, 0x0020, 0x0030, 0x0040, 0x0060, 0x0000}));
-        auto& ui = *sim.w->ui;
+        auto& ui = *sim.window->ui;
         QVERIFY(!ui.sen55->isEnabled());
         QVERIFY(!ui.mainLogSEN55_PM1_0->isEnabled());
         QVERIFY(!ui.mainLogSEN55_PM1_0->isChecked());
@@ -106,11 +106,11 @@ private slots:
 
     // A gas board without its SCD30 leaves the calibration button off.
     void calibrationButtonNeedsTheScd30() {
-        auto config = simPreset("full");
+        auto config = SimRig::load("full");
         config.scd30.fitted = false;
-        SimWindow sim(config);
-        QVERIFY(sim.connectAndRead());
-        auto& ui = *sim.w->ui;
+        SimRig sim(config);
+        QVERIFY(sim.connect());
+        auto& ui = *sim.window->ui;
         QVERIFY(!ui.scd30->isEnabled());
         QVERIFY(!ui.gasLogSCD30CO2->isEnabled() && !ui.gasLogSCD30CO2->isChecked());
         QVERIFY(ui.kvxRead->isEnabled());
@@ -121,8 +121,8 @@ private slots:
     // missing board is skipped; a gas board at level 2 reads the Alphasense
     // logging record but no fan record.
     void absentPumpsAndMissingBoards() {
-        SimWindow sim(simPreset("mixed"));
-        QVERIFY(sim.connectAndRead());
+        SimRig sim("mixed");
+        QVERIFY(sim.connect());
         QList<quint16> expected = kMain + gasWords(2);
         expected << 0x8012 << 0x8002; // Pump A not fitted
         expected << 0xC201;           // Pump C not fitted
@@ -130,7 +130,7 @@ private slots:
         expected << 0xC001;
         QCOMPARE(hexList(withoutFirmwareLevel(sim.requestedWords())), hexList(expected));
 
-        auto& ui = *sim.w->ui;
+        auto& ui = *sim.window->ui;
         QVERIFY(!ui.sgp41->isEnabled());
         QVERIFY(!ui.pumpAFlowRate->isEnabled());
         QVERIFY(!ui.pumpAStart->isEnabled());     // level 2: schedule disabled too
@@ -140,31 +140,31 @@ private slots:
         QVERIFY(ui.pumpDFlowRate->isEnabled());
         QCOMPARE(ui.pumpDFlowRate->value(), 12.5);
         QCOMPARE(ui.pumpDCartID->text(), QString("ST-D-7"));
-        QCOMPARE(sim.w->cartridgeIds[3], QString("ST-D-7"));
+        QCOMPARE(sim.window->cartridgeIds[3], QString("ST-D-7"));
         QVERIFY(ui.gasFanGroup->isHidden());
         QVERIFY(ui.scd30CalButton->isEnabled());
     }
 
     // Every button is locked while the read runs and unlocked at its end.
     void buttonsLockedWhileReading() {
-        SimWindow sim(simPreset("full"));
-        QVERIFY(sim.connectAndRead());
-        auto& ui = *sim.w->ui;
+        SimRig sim("full");
+        QVERIFY(sim.connect());
+        auto& ui = *sim.window->ui;
         auto seen = answerNextDialog(QMessageBox::Yes);
-        sim.w->KVXReadButtonPressed();
+        sim.window->KVXReadButtonPressed();
         QVERIFY(seen->answered);
         QCOMPARE(seen->title, QString("Read configuration data from the KVXv2."));
         QCOMPARE(seen->text, QString("This operation will overwrite any changes you've made in "
                                      "the program but haven't written to the KVXv2 yet.  Are you "
                                      "sure you wish to proceed?"));
-        QCOMPARE(sim.w->sessionState, 100);
+        QCOMPARE(sim.window->sessionState, 100);
         const int before = sim.requestedWords().size();
         bool lockedThroughout = true;
-        QVERIFY(sim.runUntil([&] {
+        QVERIFY(sim.tickUntil([&] {
             for (QWidget* b : {ui.kvxWrite, ui.kvxRead, ui.setRTC, ui.readRTC, ui.scd30CalButton})
                 lockedThroughout =
-                    lockedThroughout && (sim.w->sessionState == 0 || !b->isEnabled());
-            return sim.w->sessionState == 0 && sim.w->linkStep == 0;
+                    lockedThroughout && (sim.window->sessionState == 0 || !b->isEnabled());
+            return sim.window->sessionState == 0 && sim.window->linkStep == 0;
         }));
         QVERIFY(lockedThroughout);
         QCOMPARE(sim.requestedWords().size() - before, 49);
@@ -174,15 +174,15 @@ private slots:
 
     // No at the confirmation: no button changes, no request goes out.
     void noAtConfirmationChangesNothing() {
-        SimWindow sim(simPreset("full"));
-        QVERIFY(sim.connectAndRead());
-        auto& ui = *sim.w->ui;
+        SimRig sim("full");
+        QVERIFY(sim.connect());
+        auto& ui = *sim.window->ui;
         ui.sampleID->setText("edited, not written");
         const int before = sim.instrument->log().commandLines().size();
         auto seen = answerNextDialog(QMessageBox::No);
-        sim.w->KVXReadButtonPressed();
+        sim.window->KVXReadButtonPressed();
         QVERIFY(seen->answered);
-        QCOMPARE(sim.w->sessionState, 0);
+        QCOMPARE(sim.window->sessionState, 0);
         for (QWidget* b : {ui.kvxWrite, ui.kvxRead, ui.setRTC, ui.readRTC, ui.scd30CalButton})
             QVERIFY(b->isEnabled());
         for (int i = 0; i < 50; ++i)
@@ -194,8 +194,8 @@ private slots:
     // With no board page enabled the chain runs through to its end in a few
     // ticks without any exchange (no link at all here).
     void noBoardPagesEndsAtOnce() {
-        SimWindow sim(simPreset("full"));
-        auto& w = *sim.w;
+        SimRig sim("full");
+        auto& w = sim.w();
         w.lockButtons();
         w.sessionState = 100;
         QList<int> states;

@@ -7,7 +7,7 @@
 #include "image/boards/MainBoardCodec.h"
 #include "image/boards/PumpCodec.h"
 #include "image/boards/SorbentPumpCodec.h"
-#include "tests/workflows/SimWindow.h"
+#include "tests/support/SimRig.h"
 
 #include <QtTest>
 
@@ -39,13 +39,13 @@ class WriteBackTest : public QObject {
 
 private slots:
     void readThenEncodeChangesNothing() {
-        auto config = simPreset("full");
+        auto config = SimRig::load("full");
         config.gasLogging |= 0x3C; // the Figaro quantities logged
         config.figaro.range = 2;
-        SimWindow sim(config);
-        QVERIFY(sim.connectAndRead());
-        const Ui_KVX_Configurator& ui = *sim.w->ui;
-        const ReadBackState& readBack = sim.w->readBack;
+        SimRig sim(config);
+        QVERIFY(sim.connect());
+        const Ui_KVX_Configurator& ui = *sim.window->ui;
+        const ReadBackState& readBack = sim.window->readBack;
         QVERIFY(!ui.figaroMode->isEnabled()); // the page no connection shows
 
         // Records read and written with the same layout.
@@ -80,7 +80,7 @@ private slots:
             // The flow record read carries the fitted flag before the rate.
             encodePumpFlowRecord(ui, pump, out);
             QCOMPARE(out.readU16(2), asImage(*sim.instrument->readRecord(records.flow)).readU16(3));
-            QVERIFY(!pumpCartridgeChanged(ui, pump, sim.w->cartridgeIds));
+            QVERIFY(!pumpCartridgeChanged(ui, pump, sim.window->cartridgeIds));
         }
 
         // Figaro: mode and range as read, though the hidden controls could
