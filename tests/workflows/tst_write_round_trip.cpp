@@ -4,7 +4,7 @@
 #include "WorkflowRig.h"
 #include "image/boards/AlphasenseCodec.h"
 #include "image/boards/PumpWidgets.h"
-#include "tests/workflows/SimWindow.h"
+#include "tests/support/SimRig.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -37,11 +37,11 @@ QMap<quint16, QByteArray> snapshot(const kvx::sim::Instrument& instrument) {
 }
 
 // Writes with Yes to the confirmation and to every warning.
-bool writeAll(SimWindow& sim) {
+bool writeAll(SimRig& sim) {
     DialogScript script({QMessageBox::Yes, QMessageBox::Yes, QMessageBox::Yes, QMessageBox::Yes,
                          QMessageBox::Yes, QMessageBox::Yes, QMessageBox::Yes});
-    sim.w->KVXWriteButtonPressed();
-    return script.answered() >= 1 && sim.w->sessionState != 0 && sim.finish();
+    sim.window->KVXWriteButtonPressed();
+    return script.answered() >= 1 && sim.window->sessionState != 0 && sim.settle();
 }
 
 // What a page shows: every control that is shown and enabled on it (display
@@ -126,13 +126,13 @@ private slots:
     }
     void readThenWriteChangesNothing() {
         QFETCH(QString, preset);
-        SimWindow sim(simPreset(preset));
-        QVERIFY(sim.connectAndRead());
+        SimRig sim(preset);
+        QVERIFY(sim.connect());
         const QMap<quint16, QByteArray> before = snapshot(*sim.instrument);
         sim.instrument->log().clear();
         QVERIFY(writeAll(sim));
         QVERIFY(!sim.requestedWords(kvx::kCfgSet).isEmpty());
-        QCOMPARE(sim.w->linkStep, 0);
+        QCOMPARE(sim.window->linkStep, 0);
         const QMap<quint16, QByteArray> after = snapshot(*sim.instrument);
         QCOMPARE(after.keys(), before.keys());
         QStringList changed;
