@@ -28,6 +28,12 @@ struct SimRig {
     // window around it; the window's ticker is stopped: tests call tick().
     explicit SimRig(const QString& preset) { build(load(preset)); }
     explicit SimRig(const sim::InstrumentConfig& config) { build(config); }
+    // A further window on an existing instrument (a later session), its clock
+    // starting at `startMs`.
+    SimRig(std::shared_ptr<sim::Instrument> existing, qint64 startMs) {
+        *ms = startMs;
+        attach(std::move(existing));
+    }
 
     ~SimRig() {
         // The window says farewell while it goes; the device still answers.
@@ -97,7 +103,10 @@ struct SimRig {
 
 private:
     void build(const sim::InstrumentConfig& config) {
-        instrument = std::make_shared<sim::Instrument>(config, *ms);
+        attach(std::make_shared<sim::Instrument>(config, *ms));
+    }
+    void attach(std::shared_ptr<sim::Instrument> existing) {
+        instrument = std::move(existing);
         auto dev = std::make_unique<sim::SimSerialDevice>(instrument);
         auto clockMs = ms;
         dev->setClockSource([clockMs] { return *clockMs; });

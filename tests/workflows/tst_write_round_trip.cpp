@@ -72,39 +72,6 @@ QMap<QString, QVariant> pageValues(const Ui_KVX_Configurator& ui) {
     return out;
 }
 
-// A second window on the same instrument, as a later session would see it.
-struct LaterWindow {
-    ClockHandle clock;
-    std::unique_ptr<KVX_Configurator> w;
-
-    LaterWindow(std::shared_ptr<kvx::sim::Instrument> instrument, qint64 nowMs) {
-        auto fake = std::make_unique<FakeClock>(nowMs);
-        clock.ms = fake->ms;
-        auto device = std::make_unique<kvx::sim::SimSerialDevice>(std::move(instrument));
-        device->setClockSource([ms = clock.ms] { return *ms; });
-        kvx::Platform platform;
-        platform.clock = std::move(fake);
-        platform.serial = std::move(device);
-        platform.ports = std::make_unique<kvx::sim::SimPortSource>(QStringList{"ttySIM1"});
-        w = std::make_unique<KVX_Configurator>(std::move(platform));
-        w->ticker->stop();
-    }
-    bool connectAndRead() {
-        bool reading = false;
-        w->UpdateTicker();
-        w->KVXConnectButtonPressed();
-        for (int i = 0; i < 20000; ++i) {
-            if (w->sessionState >= 100)
-                reading = true;
-            if (reading && w->sessionState == 0 && w->linkStep == 0)
-                return true;
-            clock.advance(20);
-            w->UpdateTicker();
-        }
-        return false;
-    }
-};
-
 // "On MM/dd/yyyy @ hh:mm" (the stamp a write puts in the form) as the
 // instrument's install text reads it back: "On M/d/yyyy @ h:mm".
 QString asInstallText(const QString& stamp) {
@@ -146,9 +113,9 @@ private slots:
     }
 
     void editsOnEveryPageComeBack() {
-        SimWindow sim(simPreset(QStringLiteral("full")));
-        QVERIFY(sim.connectAndRead());
-        Ui_KVX_Configurator& ui = *sim.w->ui;
+        SimRig sim(QStringLiteral("full"));
+        QVERIFY(sim.connect());
+        Ui_KVX_Configurator& ui = *sim.window->ui;
         const QMap<QString, QVariant> asRead = pageValues(ui);
 
         // Main board.
@@ -215,11 +182,11 @@ private slots:
         QVERIFY2(changed >= 45, qPrintable(QString::number(changed)));
 
         QVERIFY(writeAll(sim));
-        QCOMPARE(sim.w->linkStep, 0);
+        QCOMPARE(sim.window->linkStep, 0);
 
-        LaterWindow later(sim.instrument, sim.clock.now() + 1000);
-        QVERIFY(later.connectAndRead());
-        const QMap<QString, QVariant> reread = pageValues(*later.w->ui);
+        SimRig later(sim.instrument, sim.now() + 1000); // a later session
+        QVERIFY(later.connect());
+        const QMap<QString, QVariant> reread = pageValues(*later.window->ui);
         QStringList differ;
         for (auto it = edited.cbegin(); it != edited.cend(); ++it) {
             if (reread.value(it.key()) != it.value())
@@ -229,9 +196,9 @@ private slots:
         }
         QVERIFY2(differ.isEmpty(), qPrintable(differ.join(QStringLiteral("; "))));
         // The new cartridges carry the stamp of the write.
-        QCOMPARE(later.w->ui->pumpAInstall->text(), asInstallText(ui.pumpAInstall->text()));
-        QCOMPARE(later.w->ui->pumpDInstall->text(), asInstallText(ui.pumpDInstall->text()));
-        QCOMPARE(later.w->ui->pumpBInstall->text(), ui.pumpBInstall->text());
+        QCOMPARE(later.window->ui->pumpAInstall->text(), asInstallText(ui.pumpAInstall->text()));
+        QCOMPARE(later.window->ui->pumpDInstall->text(), asInstallText(ui.pumpDInstall->text()));
+        QCOMPARE(later.window->ui->pumpBInstall->text(), ui.pumpBInstall->text());
     }
 };
 
