@@ -88,12 +88,21 @@ class WriteRoundTripTest : public QObject {
 private slots:
     void readThenWriteChangesNothing_data() {
         QTest::addColumn<QString>("preset");
+        QTest::addColumn<bool>("figaroSet");
         for (const QString& name : kvx::sim::InstrumentConfig::presetNames())
-            QTest::newRow(qPrintable(name)) << name;
+            QTest::newRow(qPrintable(name)) << name << false;
+        // Figaro quantities logged and a range no hidden control can show.
+        QTest::newRow("full, Figaro set") << "full" << true;
     }
     void readThenWriteChangesNothing() {
         QFETCH(QString, preset);
-        SimRig sim(preset);
+        QFETCH(bool, figaroSet);
+        auto config = SimRig::load(preset);
+        if (figaroSet) {
+            config.gasLogging |= 0x3C;
+            config.figaro.range = 7; // no button for it
+        }
+        SimRig sim(config);
         QVERIFY(sim.connect());
         const QMap<quint16, QByteArray> before = snapshot(*sim.instrument);
         sim.instrument->log().clear();
