@@ -1,7 +1,6 @@
 // Helpers for running the configurator against a misbehaving instrument: the
 // command lines the instrument saw, a snapshot of every value on the board
-// pages, the checks of the disconnected phase, and a hand that answers every
-// confirmation box that pops up inside a tick.
+// pages and the checks of the disconnected phase.
 #pragma once
 
 #include "app/KVX_Configurator.h"
@@ -185,29 +184,5 @@ inline qint64 commandTime(const SimRig& rig, int n) {
     }
     return -1;
 }
-
-// Answers every message box that opens with `button` and counts them, for as
-// long as it lives.
-class DialogHand {
-public:
-    explicit DialogHand(QMessageBox::StandardButton button) : button(button) {
-        timer.setInterval(2);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible())
-                return;
-            ++answered;
-            titles << box->windowTitle();
-            box->button(this->button)->click();
-        });
-        timer.start();
-    }
-    QMessageBox::StandardButton button;
-    int answered = 0;
-    QStringList titles;
-
-private:
-    QTimer timer;
-};
 
 } // namespace kvx::test

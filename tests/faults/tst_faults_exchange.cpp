@@ -271,10 +271,10 @@ private slots:
         auto* ports = dynamic_cast<sim::SimPortSource*>(rig.w().portSource.get());
         QVERIFY(ports);
         ports->setPorts({});
-        DialogHand hand(yes ? QMessageBox::Yes : QMessageBox::No);
+        DialogScript hand({}, yes ? QMessageBox::Yes : QMessageBox::No);
         QVERIFY(runUntilFallenBack(rig) > 0);
         rig.tick(10);
-        QCOMPARE(hand.answered, 1);
+        QCOMPARE(hand.answered(), 1);
         QCOMPARE(hand.titles.value(0), QStringLiteral("Disconnect from an KVXv2."));
         QCOMPARE(sentLines(rig), cleanLines.mid(0, 20));
         const QString leftovers = leftoverProblems(rig.w());

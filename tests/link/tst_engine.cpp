@@ -192,7 +192,7 @@ private slots:
         w->startGet(0x0020, 0);
         tick(2);
         QCOMPARE(w->linkStep, 9);
-        answerNextDialog(QMessageBox::Yes);
+        DialogScript yes({QMessageBox::Yes});
         w->KVXDisconnectButtonPressed();
         rig.device->written.clear();
         tick();

@@ -105,13 +105,14 @@ private slots:
         Rig rig;
         auto w = make(rig);
         connectIdle(rig, *w);
-        auto seen = answerNextDialog(QMessageBox::No);
+        DialogScript seen({QMessageBox::No});
         w->KVXDisconnectButtonPressed();
-        QVERIFY(seen->answered);
-        QCOMPARE(seen->title, QString("Disconnect from an KVXv2."));
-        QCOMPARE(seen->text, QString("This operation will not update the KVXv2 with any "
-                                     "configuration changes you may have made.  Are you sure you "
-                                     "wish to proceed?"));
+        QCOMPARE(seen.answered(), 1);
+        QCOMPARE(seen.titles.value(0), QString("Disconnect from an KVXv2."));
+        QCOMPARE(seen.texts.value(0),
+                 QString("This operation will not update the KVXv2 with any "
+                         "configuration changes you may have made.  Are you sure you "
+                         "wish to proceed?"));
         QCOMPARE(w->linkStep, 0);
         QVERIFY(w->ui->kvxDisconnect->isEnabled());
         QVERIFY(w->ui->kvxWrite->isEnabled());
@@ -122,7 +123,7 @@ private slots:
         Rig rig;
         auto w = make(rig);
         connectIdle(rig, *w);
-        answerNextDialog(QMessageBox::Yes);
+        DialogScript yes({QMessageBox::Yes});
         w->KVXDisconnectButtonPressed();
         for (QWidget* b :
              {(QWidget*)w->ui->kvxDisconnect, (QWidget*)w->ui->kvxWrite, (QWidget*)w->ui->kvxRead,

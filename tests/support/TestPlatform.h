@@ -107,33 +107,43 @@ struct Rig {
     }
 };
 
-// Answers the next modal message box with `button` once it shows up. Returns
-// a flag the test can check to see that a box was indeed answered, and the
-// title/text seen.
-struct DialogSeen {
-    bool answered = false;
-    QString title;
-    QString text;
-};
+// Answers the modal message boxes that show up, one answer each, in order, and
+// keeps the title and text of each box it answered.
+class DialogScript : public QObject {
+public:
+    explicit DialogScript(QList<QMessageBox::StandardButton> answers,
+                          QMessageBox::StandardButton thereafter = QMessageBox::No)
+        : answers(std::move(answers)), thereafter(thereafter) {
+        timer.setInterval(2);
+        QObject::connect(&timer, &QTimer::timeout, this, [this] { poll(); });
+        timer.start();
+    }
 
-inline std::shared_ptr<DialogSeen> answerNextDialog(QMessageBox::StandardButton button,
-                                                    int pollMs = 5) {
-    auto seen = std::make_shared<DialogSeen>();
-    auto timer = new QTimer(qApp);
-    timer->setInterval(pollMs);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, seen, button] {
+    QStringList titles;
+    QStringList texts;
+    // Runs while box number `index` (from 0) is open, just before it is answered.
+    std::function<void(int index)> beforeAnswer;
+    int answered() const { return int(titles.size()); }
+
+private:
+    void poll() {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
+        if (!box || !box->isVisible())
             return;
-        seen->answered = true;
-        seen->title = box->windowTitle();
-        seen->text = box->text();
-        timer->stop();
-        timer->deleteLater();
-        box->button(button)->click();
-    });
-    timer->start();
-    return seen;
-}
+        // A box beyond the script gets `thereafter` (No unless told), so that
+        // a test never hangs.
+        const QMessageBox::StandardButton answer =
+            answers.isEmpty() ? thereafter : answers.takeFirst();
+        titles.append(box->windowTitle());
+        texts.append(box->text());
+        if (beforeAnswer)
+            beforeAnswer(int(titles.size()) - 1);
+        box->button(answer)->click();
+    }
+
+    QList<QMessageBox::StandardButton> answers;
+    QMessageBox::StandardButton thereafter;
+    QTimer timer;
+};
 
 } // namespace kvx::test

@@ -11,9 +11,6 @@
 #include "ui_KVX_Configurator.h"
 
 #include <QMap>
-#include <QMessageBox>
-#include <QPointer>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -170,42 +167,6 @@ private:
             reply(bytes, answerFor(records.value(word, record)));
         }
     }
-};
-
-// Answers the modal message boxes that show up, one answer each, in order, and
-// keeps the title and text of each box it answered.
-class DialogScript : public QObject {
-public:
-    explicit DialogScript(QList<QMessageBox::StandardButton> answers)
-        : answers(std::move(answers)) {
-        timer.setInterval(2);
-        QObject::connect(&timer, &QTimer::timeout, this, [this] { poll(); });
-        timer.start();
-    }
-
-    QStringList titles;
-    QStringList texts;
-    // Runs while box number `index` (from 0) is open, just before it is answered.
-    std::function<void(int index)> beforeAnswer;
-    int answered() const { return int(titles.size()); }
-
-private:
-    void poll() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        // A box beyond the script is refused, so that a test never hangs.
-        const QMessageBox::StandardButton answer =
-            answers.isEmpty() ? QMessageBox::No : answers.takeFirst();
-        titles.append(box->windowTitle());
-        texts.append(box->text());
-        if (beforeAnswer)
-            beforeAnswer(int(titles.size()) - 1);
-        box->button(answer)->click();
-    }
-
-    QList<QMessageBox::StandardButton> answers;
-    QTimer timer;
 };
 
 } // namespace kvx::test

@@ -150,13 +150,14 @@ private slots:
         SimRig sim("full");
         QVERIFY(sim.connect());
         auto& ui = *sim.window->ui;
-        auto seen = answerNextDialog(QMessageBox::Yes);
+        DialogScript seen({QMessageBox::Yes});
         sim.window->KVXReadButtonPressed();
-        QVERIFY(seen->answered);
-        QCOMPARE(seen->title, QString("Read configuration data from the KVXv2."));
-        QCOMPARE(seen->text, QString("This operation will overwrite any changes you've made in "
-                                     "the program but haven't written to the KVXv2 yet.  Are you "
-                                     "sure you wish to proceed?"));
+        QCOMPARE(seen.answered(), 1);
+        QCOMPARE(seen.titles.value(0), QString("Read configuration data from the KVXv2."));
+        QCOMPARE(seen.texts.value(0),
+                 QString("This operation will overwrite any changes you've made in "
+                         "the program but haven't written to the KVXv2 yet.  Are you "
+                         "sure you wish to proceed?"));
         QCOMPARE(sim.window->sessionState, 100);
         const int before = sim.requestedWords().size();
         bool lockedThroughout = true;
@@ -179,9 +180,9 @@ private slots:
         auto& ui = *sim.window->ui;
         ui.sampleID->setText("edited, not written");
         const int before = sim.instrument->log().commandLines().size();
-        auto seen = answerNextDialog(QMessageBox::No);
+        DialogScript seen({QMessageBox::No});
         sim.window->KVXReadButtonPressed();
-        QVERIFY(seen->answered);
+        QCOMPARE(seen.answered(), 1);
         QCOMPARE(sim.window->sessionState, 0);
         for (QWidget* b : {ui.kvxWrite, ui.kvxRead, ui.setRTC, ui.readRTC, ui.scd30CalButton})
             QVERIFY(b->isEnabled());
