@@ -57,6 +57,17 @@ private slots:
         QCOMPARE(s.get(0x0070), QByteArray::fromHex("00700005"));
     }
 
+    // The dirt really arrives (the configurator's tests only see that it
+    // copes), and dropped as the configurator drops it, the answer is intact.
+    void dirtInsideAndBeforeAnswers() {
+        Session s(withFaults(R"({"nulBytes":true,"lineFeeds":true,"garbageBytes":7})"));
+        const QByteArray raw = s.send(kLevelGet);
+        QVERIFY(raw.count('\0') >= 2);
+        QVERIFY(raw.count('\n') >= 3);
+        QCOMPARE(raw.indexOf(kLevelGet), 7);
+        QCOMPARE(s.get(0x0070), QByteArray::fromHex("00700005"));
+    }
+
     void answersInChunksAfterADelay() {
         Session s(withFaults(R"({"answerDelayMs":300,"chunkSize":4,"chunkDelayMs":50})"));
         s.sim.receive(kLevelGet + '\r');
