@@ -24,78 +24,62 @@ class PortListTest : public QObject {
     }
 
 private slots:
-    void noPortShowsNone() {
+    // The list at the first tick, the operator's pick (-1: none), the list at
+    // the next tick, and what the selector then shows. A new port is appended
+    // and selected; a removed one goes, the selection otherwise stays; with no
+    // port the selector shows "None" and Connect is off.
+    void followsThePorts_data() {
+        QTest::addColumn<QStringList>("first");
+        QTest::addColumn<int>("pick");
+        QTest::addColumn<QStringList>("then");
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("shown");
+        const QStringList none{"None"};
+        QTest::newRow("no port") << QStringList{} << -1 << QStringList{} << none << "None"
+                                 << "";
+        QTest::newRow("plugged in")
+            << QStringList{} << -1 << QStringList{"ttyUSB0"} << QStringList{"ttyUSB0"} << "ttyUSB0"
+            << "ttyUSB0";
+        QTest::newRow("several: the last selected")
+            << QStringList{"COM3", "COM4"} << -1 << QStringList{"COM3", "COM4"}
+            << QStringList{"COM3", "COM4"} << "COM4"
+            << "COM3\nCOM4";
+        QTest::newRow("new one appended and selected")
+            << QStringList{"COM3", "COM4"} << 0 << QStringList{"COM3", "COM7", "COM4"}
+            << QStringList{"COM3", "COM4", "COM7"} << "COM7"
+            << "COM3\nCOM7\nCOM4";
+        QTest::newRow("unplugged, selection kept")
+            << QStringList{"COM3", "COM4"} << 0 << QStringList{"COM3"} << QStringList{"COM3"}
+            << "COM3"
+            << "COM3";
+        QTest::newRow("last one gone")
+            << QStringList{"COM3"} << -1 << QStringList{} << none << "None"
+            << "";
+    }
+    void followsThePorts() {
+        QFETCH(QStringList, first);
+        QFETCH(int, pick);
+        QFETCH(QStringList, then);
+        QFETCH(QStringList, items);
+        QFETCH(QString, current);
+        QFETCH(QString, shown);
         Rig rig;
+        *rig.ports = first;
         auto w = make(rig);
         w->UpdateTicker();
-        QCOMPARE(items(*w), QStringList{"None"});
-        QCOMPARE(w->portCount, 0);
-        QVERIFY(!w->ui->kvxConnect->isEnabled());
-        QVERIFY(w->ui->comPortOutputBox->toPlainText().isEmpty());
+        if (pick >= 0)
+            w->ui->kvxComList->setCurrentIndex(pick);
+        *rig.ports = then;
+        w->UpdateTicker();
+        QCOMPARE(PortListTest::items(*w), items);
+        QCOMPARE(w->ui->kvxComList->currentText(), current);
+        QCOMPARE(w->portCount, int(then.size()));
+        QCOMPARE(w->ui->comPortOutputBox->toPlainText(), shown);
+        QCOMPARE(w->ui->kvxConnect->isEnabled(), !then.isEmpty());
         // Connect refuses while there is no port.
         w->KVXConnectButtonPressed();
-        QCOMPARE(w->linkStep, 1000);
-    }
-
-    void pluggedPortReplacesNone() {
-        Rig rig;
-        auto w = make(rig);
-        w->UpdateTicker();
-        *rig.ports = {"ttyUSB0"};
-        w->UpdateTicker();
-        QCOMPARE(items(*w), QStringList{"ttyUSB0"});
-        QCOMPARE(w->ui->kvxComList->currentText(), QString("ttyUSB0"));
-        QCOMPARE(w->portCount, 1);
-        QVERIFY(w->ui->kvxConnect->isEnabled());
-        QCOMPARE(w->ui->comPortOutputBox->toPlainText(), QString("ttyUSB0"));
-    }
-
-    void severalPortsSelectLast() {
-        Rig rig;
-        *rig.ports = {"COM3", "COM4"};
-        auto w = make(rig);
-        w->UpdateTicker();
-        QCOMPARE(items(*w), (QStringList{"COM3", "COM4"}));
-        QCOMPARE(w->ui->kvxComList->currentText(), QString("COM4"));
-        QCOMPARE(w->ui->comPortOutputBox->toPlainText(), QString("COM3\nCOM4"));
-    }
-
-    void newPortIsAppendedAndSelected() {
-        Rig rig;
-        *rig.ports = {"COM3", "COM4"};
-        auto w = make(rig);
-        w->UpdateTicker();
-        w->ui->kvxComList->setCurrentIndex(0);
-        *rig.ports = {"COM3", "COM7", "COM4"};
-        w->UpdateTicker();
-        QCOMPARE(items(*w), (QStringList{"COM3", "COM4", "COM7"}));
-        QCOMPARE(w->ui->kvxComList->currentText(), QString("COM7"));
-        QCOMPARE(w->portCount, 3);
-    }
-
-    void unpluggedPortIsRemovedSelectionKept() {
-        Rig rig;
-        *rig.ports = {"COM3", "COM4"};
-        auto w = make(rig);
-        w->UpdateTicker();
-        w->ui->kvxComList->setCurrentIndex(0);
-        *rig.ports = {"COM3"};
-        w->UpdateTicker();
-        QCOMPARE(items(*w), QStringList{"COM3"});
-        QCOMPARE(w->ui->kvxComList->currentText(), QString("COM3"));
-        QCOMPARE(w->portCount, 1);
-    }
-
-    void lastPortGoneBringsBackNone() {
-        Rig rig;
-        *rig.ports = {"COM3"};
-        auto w = make(rig);
-        w->UpdateTicker();
-        rig.ports->clear();
-        w->UpdateTicker();
-        QCOMPARE(items(*w), QStringList{"None"});
-        QCOMPARE(w->portCount, 0);
-        QVERIFY(!w->ui->kvxConnect->isEnabled());
+        QCOMPARE(w->linkStep, then.isEmpty() ? 1000 : 1);
     }
 
     void listFrozenWhileConnectedAndVanishedPortAsksOnce() {
