@@ -42,8 +42,7 @@ class DiscoveryTest : public QObject {
 private slots:
     void init() {
         rig = Rig();
-        w = std::make_unique<KVX_Configurator>(rig.platform());
-        w->ticker->stop();
+        w = rig.window();
         w->show();
     }
     void cleanup() { w.reset(); }

@@ -38,22 +38,7 @@ class EngineTest : public QObject {
     void reply(const QByteArray& sent, const QByteArray& answer) {
         rig.device->incoming += sent + "\n" + answer + "\r\ncli> ";
     }
-    // Connect and stop at the first idle link (session state 2 held back).
-    void connectToIdle() {
-        *rig.ports = {"ttyUSB0"};
-        tick();
-        w->KVXConnectButtonPressed();
-        tick(2);
-        reply("\x1b"
-              "c\r",
-              "");
-        tick(2);
-        reply("show_boards_cal\r", kBoards);
-        w->sessionState = 0;
-        tick(2);
-        QCOMPARE(w->linkStep, 0);
-        rig.device->written.clear();
-    }
+    void connectToIdle() { QVERIFY(rig.connectIdle(*w, kBoards)); }
     // Starts one exchange from a session state and runs it to completion or
     // reset, answering each line sent with the next of `answers` (an empty
     // entry means no answer at all).
@@ -75,8 +60,7 @@ class EngineTest : public QObject {
 private slots:
     void init() {
         rig = Rig();
-        w = std::make_unique<KVX_Configurator>(rig.platform());
-        w->ticker->stop();
+        w = rig.window();
     }
     void cleanup() {
         rig.device->onWrite = nullptr;

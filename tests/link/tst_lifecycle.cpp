@@ -10,44 +10,23 @@ using namespace kvx::test;
 class LifecycleTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<KVX_Configurator> make(Rig& rig) {
-        auto w = std::make_unique<KVX_Configurator>(rig.platform());
-        w->ticker->stop();
+    // The idle connected phase with a gas board, so that every button the
+    // link touches exists and is usable.
+    std::unique_ptr<KVX_Configurator> connected(Rig& rig) {
+        auto w = rig.window();
+        if (!rig.connectIdle(*w, "0,Main,M1,1,x,x,2,x,x,3,x,x,4,x,x,5,x,x,6,Gas,G1"))
+            qFatal("not connected");
+        for (QWidget* b :
+             {(QWidget*)w->ui->kvxWrite, (QWidget*)w->ui->kvxRead, (QWidget*)w->ui->setRTC,
+              (QWidget*)w->ui->readRTC, (QWidget*)w->ui->Tab_Gas, (QWidget*)w->ui->scd30CalButton})
+            b->setEnabled(true);
         return w;
-    }
-
-    // Opens the link and brings it to the idle connected phase with a gas
-    // board so that every button the link touches exists and is visible.
-    void connectIdle(Rig& rig, KVX_Configurator& w) {
-        *rig.ports = {"ttyUSB0"};
-        w.UpdateTicker();
-        w.KVXConnectButtonPressed();
-        w.UpdateTicker(); // open
-        w.UpdateTicker(); // reset sequence
-        rig.device->incoming = "\x1b"
-                               "c\r\ncli> ";
-        w.UpdateTicker(); // prompt
-        w.UpdateTicker(); // board list request
-        rig.device->incoming =
-            "show_boards_cal\r0,Main,M1,1,x,x,2,x,x,3,x,x,4,x,x,5,x,x,6,Gas,G1\rcli> ";
-        w.sessionState = 0; // no workflow
-        w.UpdateTicker();
-        QCOMPARE(w.linkStep, 996);
-        w.UpdateTicker();
-        QCOMPARE(w.linkStep, 0);
-        w.ui->kvxWrite->setEnabled(true);
-        w.ui->kvxRead->setEnabled(true);
-        w.ui->setRTC->setEnabled(true);
-        w.ui->readRTC->setEnabled(true);
-        w.ui->Tab_Gas->setEnabled(true);
-        w.ui->scd30CalButton->setEnabled(true);
-        rig.device->written.clear();
     }
 
 private slots:
     void startState() {
         Rig rig;
-        auto w = make(rig);
+        auto w = rig.window();
         QCOMPARE(w->ui->configuratorTabs->count(), 1);
         QCOMPARE(w->ui->configuratorTabs->widget(0), w->ui->Tab_KVX);
         QCOMPARE(w->ui->configuratorTabs->tabText(0), QString("KVX"));
@@ -85,7 +64,7 @@ private slots:
         Rig rig;
         *rig.ports = {"ttyUSB0"};
         rig.device->refuseOpen = true;
-        auto w = make(rig);
+        auto w = rig.window();
         w->UpdateTicker();
         w->KVXConnectButtonPressed();
         QVERIFY(!w->ui->kvxComList->isEnabled());
@@ -103,8 +82,7 @@ private slots:
 
     void disconnectNoChangesNothing() {
         Rig rig;
-        auto w = make(rig);
-        connectIdle(rig, *w);
+        auto w = connected(rig);
         DialogScript seen({QMessageBox::No});
         w->KVXDisconnectButtonPressed();
         QCOMPARE(seen.answered(), 1);
@@ -121,8 +99,7 @@ private slots:
 
     void disconnectYesSaysFarewellAndResets() {
         Rig rig;
-        auto w = make(rig);
-        connectIdle(rig, *w);
+        auto w = connected(rig);
         DialogScript yes({QMessageBox::Yes});
         w->KVXDisconnectButtonPressed();
         for (QWidget* b :
@@ -152,8 +129,7 @@ private slots:
 
     void closingWhileConnectedSaysFarewellAndWaits() {
         Rig rig;
-        auto w = make(rig);
-        connectIdle(rig, *w);
+        auto w = connected(rig);
         const qint64 before = rig.clock.now();
         auto device = rig.device;
         w.reset();
@@ -164,7 +140,7 @@ private slots:
 
     void closingWhileDisconnectedSendsNothing() {
         Rig rig;
-        auto w = make(rig);
+        auto w = rig.window();
         const qint64 before = rig.clock.now();
         w.reset();
         QVERIFY(rig.device->written.isEmpty());

@@ -11,11 +11,6 @@ using namespace kvx::test;
 class PortListTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<KVX_Configurator> make(Rig& rig) {
-        auto w = std::make_unique<KVX_Configurator>(rig.platform());
-        w->ticker->stop();
-        return w;
-    }
     static QStringList items(KVX_Configurator& w) {
         QStringList out;
         for (int i = 0; i < w.ui->kvxComList->count(); ++i)
@@ -66,7 +61,7 @@ private slots:
         QFETCH(QString, shown);
         Rig rig;
         *rig.ports = first;
-        auto w = make(rig);
+        auto w = rig.window();
         w->UpdateTicker();
         if (pick >= 0)
             w->ui->kvxComList->setCurrentIndex(pick);
@@ -85,7 +80,7 @@ private slots:
     void listFrozenWhileConnectedAndVanishedPortAsksOnce() {
         Rig rig;
         *rig.ports = {"COM3", "COM4"};
-        auto w = make(rig);
+        auto w = rig.window();
         w->UpdateTicker();
         w->KVXConnectButtonPressed();
         QVERIFY(!w->ui->kvxComList->isEnabled());

@@ -2,6 +2,7 @@
 // device whose traffic the test scripts, and a port list the test sets.
 #pragma once
 
+#include "app/KVX_Configurator.h"
 #include "link/Platform.h"
 
 #include <QApplication>
@@ -104,6 +105,33 @@ struct Rig {
         p.serial = std::make_unique<ScriptedDevice>(device);
         p.ports = std::make_unique<ListedPorts>(ports);
         return p;
+    }
+
+    // A window on this rig, its ticker stopped: tests tick by hand.
+    std::unique_ptr<KVX_Configurator> window() {
+        auto w = std::make_unique<KVX_Configurator>(platform());
+        w->ticker->stop();
+        return w;
+    }
+
+    // Takes `w` through the reset and the board list `boards` to the idle
+    // link, holding back the initial read (session state 0); true when idle.
+    bool connectIdle(KVX_Configurator& w, const QByteArray& boards) {
+        *ports = {"ttyUSB0"};
+        w.UpdateTicker();
+        w.KVXConnectButtonPressed();
+        w.UpdateTicker(); // open
+        w.UpdateTicker(); // reset sequence
+        device->incoming = "\x1b"
+                           "c\r\ncli> ";
+        w.UpdateTicker(); // prompt
+        w.UpdateTicker(); // board list request
+        device->incoming = "show_boards_cal\r" + boards + "\rcli> ";
+        w.sessionState = 0;
+        w.UpdateTicker(); // registered
+        w.UpdateTicker(); // idle
+        device->written.clear();
+        return w.linkStep == 0;
     }
 };
 
