@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite:
 # the sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer)
-# first, then the bounded fuzz runs, then the plain build, whose CTest summary
-# closes the output.
+# first, then the bounded fuzz runs, then the plain build with a bounded soak run
+# and the suite, whose CTest summary closes the output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -24,4 +24,9 @@ fi
 echo "== Build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > build.log
 cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== Soak (bounded: ${KVX_SOAK_CYCLES:=40} cycles)"
+KVX_SOAK_CYCLES=$KVX_SOAK_CYCLES ctest --test-dir build --output-on-failure -L soak
+
+echo "== Test suite"
+ctest --test-dir build --output-on-failure -j"$jobs" -LE soak
