@@ -89,47 +89,17 @@ const Wire kWires[] = {
 };
 static_assert(std::size(kWires) == 61);
 
-const Wire* wireOf(const QString& sender) {
-    for (const Wire& w : kWires)
-        if (sender == QLatin1String(w.sender))
-            return &w;
-    return nullptr;
-}
-
 } // namespace
 
 class FormWiringTest : public QObject {
     Q_OBJECT
 
-    kvx::test::Rig rig;
-    std::unique_ptr<KVX_Configurator> w;
-
-    QAbstractButton* button(const char* name) const {
-        return w->findChild<QAbstractButton*>(QString::fromLatin1(name));
-    }
-
-    // True when `sender`'s connection is exactly the listed one. The check takes
-    // the connection away, so it comes last in a test.
-    bool wiredAsListed(const QObject* sender) {
-        const Wire* wire = wireOf(sender->objectName());
-        return wire && QObject::disconnect(sender, wire->signal, w.get(), wire->slot);
-    }
-
 private slots:
-    void init() {
-        w = std::make_unique<KVX_Configurator>(rig.platform());
-        w->ticker->stop();
-        // The constructor disables the board pages; discovery would enable them.
-        for (QWidget* page :
-             {w->ui->Tab_Main, w->ui->Tab_Gas, w->ui->Tab_Alphasense, w->ui->Tab_Figaro,
-              w->ui->Tab_PumpA, w->ui->Tab_PumpB, w->ui->Tab_PumpC, w->ui->Tab_PumpD})
-            page->setEnabled(true);
-    }
-    void cleanup() { w.reset(); }
-
     // Every listed connection exists with its exact signal and slot, and once
     // they are gone no form widget is connected to the window in any other way.
     void exactlyTheListedConnections() {
+        kvx::test::Rig rig;
+        const auto w = rig.window();
         for (const Wire& wire : kWires) {
             QObject* sender = w->findChild<QObject*>(QString::fromLatin1(wire.sender));
             QVERIFY2(sender, wire.sender);
@@ -139,93 +109,6 @@ private slots:
         for (const QWidget* child : widgets)
             QVERIFY2(!QObject::disconnect(child, nullptr, w.get(), nullptr),
                      qPrintable("unlisted connection from " + child->objectName()));
-    }
-
-    // A click delivers the box's new state; a change made by program code sends
-    // nothing, so no mode slot runs for it.
-    void modeBoxesReactToClicksOnly_data() {
-        QTest::addColumn<QString>("name");
-        for (const char* n :
-             {"as1Mode",         "as2Mode",         "as3Mode",         "as4Mode",
-              "as1Mode_3",       "as2Mode_3",       "as3Mode_3",       "as4Mode_3",
-              "scd30Mode",       "sgp41Mode",       "sfa30Mode",       "figaroMode",
-              "pumpCLogVSUPPLY", "pumpCLog3V3",     "pumpCLogBMP390P", "pumpCLogBMP390T",
-              "pumpCLogAtmo",    "pumpDLogVSUPPLY", "pumpDLog3V3",     "pumpDLogBMP390P",
-              "pumpDLogBMP390T", "pumpDLogAtmo"})
-            QTest::newRow(n) << QString::fromLatin1(n);
-    }
-    void modeBoxesReactToClicksOnly() {
-        QFETCH(QString, name);
-        auto* box = w->findChild<QCheckBox*>(name);
-        QVERIFY(box);
-        QSignalSpy clicked(box, &QCheckBox::clicked);
-
-        box->setChecked(true);
-        box->setCheckState(Qt::Unchecked);
-        QCOMPARE(clicked.count(), 0);
-
-        // The slot may itself change the box's neighbours; the box keeps the
-        // state the click gave it.
-        box->click();
-        QCOMPARE(clicked.count(), 1);
-        QCOMPARE(clicked.at(0).at(0).toBool(), true);
-        box->click();
-        QCOMPARE(clicked.count(), 2);
-        QCOMPARE(clicked.at(1).at(0).toBool(), false);
-
-        QVERIFY(wiredAsListed(box));
-    }
-
-    // The SEN55 mode is the one control whose slot also runs for program changes.
-    void sen55ModeReportsProgramChanges() {
-        QComboBox* mode = w->ui->sen55Mode;
-        QSignalSpy changed(mode, &QComboBox::currentIndexChanged);
-        mode->setCurrentIndex(2);
-        mode->setCurrentIndex(2); // no change, no signal
-        mode->setCurrentIndex(1);
-        QCOMPARE(changed.count(), 2);
-        QCOMPARE(changed.at(0).at(0).toInt(), 2);
-        QCOMPARE(changed.at(1).at(0).toInt(), 1);
-        QVERIFY(wiredAsListed(mode));
-    }
-
-    // Schedule radio buttons fire on every click, also on the one already chosen.
-    void scheduleRadiosReachTheirSlots() {
-        const char* names[] = {
-            "alwaysPowerOn",         "nextPowerOn",           "specificTime",
-            "pumpASampleStart",      "pumpADelayedStart",     "pumpASpecificDateTime",
-            "pumpAFullSample",       "pumpAPartialSample",    "pumpBSampleStart",
-            "pumpBDelayedStart",     "pumpBSpecificDateTime", "pumpBFullSample",
-            "pumpBPartialSample",    "pumpCSampleStart",      "pumpCDelayedStart",
-            "pumpCSpecificDateTime", "pumpCFullSample",       "pumpCPartialSample",
-            "pumpDSampleStart",      "pumpDDelayedStart",     "pumpDSpecificDateTime",
-            "pumpDFullSample",       "pumpDPartialSample"};
-        for (const char* n : names) {
-            QAbstractButton* radio = button(n);
-            QVERIFY2(radio, n);
-            QSignalSpy clicked(radio, &QAbstractButton::clicked);
-            radio->click();
-            radio->click();
-            QVERIFY2(radio->isChecked(), n);
-            QCOMPARE(clicked.count(), 2);
-            QVERIFY2(wiredAsListed(radio), n);
-        }
-    }
-
-    // Instrument and calibration buttons act on mouse-down, pump buttons on a
-    // full click. Both are checked on the wiring alone: their slots open
-    // confirmations or talk to the instrument.
-    void buttonsFireOnTheirSignal() {
-        for (const char* n : {"startPumpA", "stopPumpA", "startPumpB", "stopPumpB", "startPumpC",
-                              "stopPumpC", "startPumpD", "stopPumpD"}) {
-            QVERIFY2(!QObject::disconnect(button(n), SIGNAL(pressed()), w.get(), nullptr), n);
-            QVERIFY2(wiredAsListed(button(n)), n);
-        }
-        for (const char* n : {"kvxConnect", "kvxDisconnect", "kvxRead", "kvxWrite", "setRTC",
-                              "readRTC", "scd30CalButton"}) {
-            QVERIFY2(!QObject::disconnect(button(n), SIGNAL(clicked()), w.get(), nullptr), n);
-            QVERIFY2(wiredAsListed(button(n)), n);
-        }
     }
 };
 
