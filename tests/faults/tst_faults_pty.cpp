@@ -48,17 +48,24 @@ class PtyFaultsTest : public QObject {
 
     bool readEnded() const { return w->linkStep == LinkIdle && w->sessionState == 0; }
 
-    // The command lines kvx-sim logged.
-    QStringList loggedLines() const {
+    // The events of one kind kvx-sim logged, in order.
+    QList<QJsonObject> logged(const char* kind) const {
         QFile file(logPath());
         if (!file.open(QIODevice::ReadOnly))
             return {};
-        QStringList lines;
+        QList<QJsonObject> events;
         while (!file.atEnd()) {
             const QJsonObject e = QJsonDocument::fromJson(file.readLine()).object();
-            if (e.value("event").toString() == QLatin1String("command"))
-                lines << e.value("line").toString();
+            if (e.value("event").toString() == QLatin1String(kind))
+                events << e;
         }
+        return events;
+    }
+    // The command lines kvx-sim logged.
+    QStringList loggedLines() const {
+        QStringList lines;
+        for (const QJsonObject& e : logged("command"))
+            lines << e.value("line").toString();
         return lines;
     }
 
@@ -107,6 +114,33 @@ private slots:
         const QString leftovers = leftoverProblems(*w);
         QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers));
         QCOMPARE(loggedLines().size(), 20);
+    }
+
+    // kvx-sim exits after storing the fifth record of a write: those five
+    // stay stored, and the window falls back with its pages cleared.
+    void cablePulledDuringTheWrite() {
+        SimRig reference(SimRig::load("full"));
+        QVERIFY(reference.connect());
+        const int readLines = int(sentLines(reference).size());
+
+        QVERIFY(start({"--preset", "full", "--cable-pull-after", QString::number(readLines + 5)}));
+        QTRY_VERIFY_WITH_TIMEOUT(readEnded(), 30000);
+        {
+            DialogHand yes(QMessageBox::Yes);
+            w->KVXWriteButtonPressed();
+        }
+        QVERIFY(w->sessionState != 0);
+        QTRY_VERIFY_WITH_TIMEOUT(sim->state() == QProcess::NotRunning, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->linkStep == LinkNone, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            w->ui->configurationOutputBox->toPlainText().startsWith("Ready to Connect"), 2000);
+        const QStringList lines = loggedLines();
+        QCOMPARE(lines.size(), readLines + 5);
+        for (const QString& line : lines.mid(readLines))
+            QVERIFY(line.endsWith(" cfg_set"));
+        QCOMPARE(logged("store").size(), 5);
+        const QString problems = disconnectedProblems(*w) + leftoverProblems(*w);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
     }
 
     // Failures that end the link while kvx-sim stays: a silent instrument,
