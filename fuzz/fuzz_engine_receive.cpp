@@ -2,7 +2,8 @@
 // fed tick by tick into a main window built around a scripted serial device,
 // mixed with well-formed answers (echo, fields, correct CRC, prompt) to the
 // line last sent so that the input gets past the checks and drives the link
-// and session machines deep into the read and clock workflows.
+// and session machines deep into the read, write, clock, pump and calibration
+// workflows.
 //
 // Checked on every tick: the receive text stays within its bound, the
 // instrument console stays within its limit plus one answer, everything
@@ -13,6 +14,7 @@
 #include "link/LinkConstants.h"
 #include "tests/support/TestPlatform.h"
 #include "ui_KVX_Configurator.h"
+#include "workflows/WriteWorkflow.h"
 
 #include <QApplication>
 #include <QTextDocument>
@@ -250,7 +252,7 @@ private:
             break;
         }
         case 7: // the operator: what the buttons do once confirmed
-            operate(in->ConsumeIntegralInRange(0, 5));
+            operate(in->ConsumeIntegralInRange(0, 7));
             tick();
             break;
         case 8: // the port refuses to open or goes away
@@ -285,9 +287,25 @@ private:
             if (w->linkStep != kvx::LinkNone)
                 w->linkStep = kvx::LinkFarewell;
             break;
-        default: // a pump command, which leaves the buttons alone
-            w->sessionState = in->ConsumeIntegralInRange(1300, 1307);
+        case 5: // Write Configuration after its Yes to every box
+            w->lockButtons();
+            w->sessionState = kvx::writeEntryState(*w);
             break;
+        case 6: // the SCD30 calibration after its Yes
+            w->lockButtons();
+            w->sessionState = 798;
+            break;
+        default: // a pump's Start or Stop button
+        {
+            using Slot = void (KVX_Configurator::*)();
+            static const Slot pumps[] = {
+                &KVX_Configurator::PumpAStartClicked, &KVX_Configurator::PumpAStopClicked,
+                &KVX_Configurator::PumpBStartClicked, &KVX_Configurator::PumpBStopClicked,
+                &KVX_Configurator::PumpCStartClicked, &KVX_Configurator::PumpCStopClicked,
+                &KVX_Configurator::PumpDStartClicked, &KVX_Configurator::PumpDStopClicked};
+            (w.get()->*pumps[in->ConsumeIntegralInRange<size_t>(0, std::size(pumps) - 1)])();
+            break;
+        }
         }
     }
 
