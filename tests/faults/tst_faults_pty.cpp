@@ -126,7 +126,7 @@ private slots:
         QVERIFY(start({"--preset", "full", "--cable-pull-after", QString::number(readLines + 5)}));
         QTRY_VERIFY_WITH_TIMEOUT(readEnded(), 30000);
         {
-            DialogHand yes(QMessageBox::Yes);
+            DialogScript yes({}, QMessageBox::Yes);
             w->KVXWriteButtonPressed();
         }
         QVERIFY(w->sessionState != 0);

@@ -44,7 +44,7 @@ QStringList setLines(const QStringList& lines) {
 
 // Presses Write, answering every box with Yes.
 void pressWrite(SimRig& rig) {
-    DialogHand yes(QMessageBox::Yes);
+    DialogScript yes({}, QMessageBox::Yes);
     rig.w().KVXWriteButtonPressed();
 }
 
@@ -185,7 +185,7 @@ private slots:
         if (!cablePulled)
             rig.sim().faults().silent = true;
         {
-            DialogHand yes(QMessageBox::Yes);
+            DialogScript yes({}, QMessageBox::Yes);
             rig.w().SCD30CalButtonPressed();
         }
         QCOMPARE(rig.w().sessionState, 798);

@@ -236,7 +236,7 @@ private slots:
                                ? qEnvironmentVariableIntValue("KVX_SOAK_CYCLES")
                                : 200;
         QVERIFY(cycles > 0);
-        DialogHand yes(QMessageBox::Yes);
+        DialogScript yes({}, QMessageBox::Yes);
         QList<long> rss;
         QMap<QString, int> drawn;
         int writesVerified = 0, fallBacks = 0;
