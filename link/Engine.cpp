@@ -196,7 +196,14 @@ void KVX_Configurator::runExchangeWait() {
     }
     if (!promptSeen || !rxText.contains(commandWord) || !rxText.contains(kPrompt))
         return;
-    const QStringList fields = extractAnswer(latestAnswer(rxText, commandWord), commandWord);
+    // Only the answer behind the echo of the very line sent counts: a late
+    // answer to an earlier request must never be taken for this record.
+    QString sentLine = QString::fromLatin1(requestLine(requestImage, commandWord));
+    sentLine.chop(1); // the carriage return
+    const auto echoAt = rxText.lastIndexOf(sentLine, rxText.indexOf(kPrompt));
+    if (echoAt < 0)
+        return;
+    const QStringList fields = extractAnswer(rxText.mid(echoAt), commandWord);
     switch (parseAnswer(fields, commandWord, requestImage, responseImage)) {
     case Verdict::Valid:
         linkStep = LinkIdle;

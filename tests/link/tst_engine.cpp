@@ -171,6 +171,30 @@ private slots:
         QCOMPARE(w->sessionState, 4);
     }
 
+    void lateAnswerToAnEarlierRecordIsNotTaken() {
+        connectToIdle();
+        const QByteArray first("\x00\x20\x80\x00", 4);
+        runExchange(0x0020, {answerFor(first)});
+        QCOMPARE(w->linkStep, 0);
+        // The next record's line goes out; a late second answer to the first
+        // record (its own echo in front) arrives before the real answer.
+        const QByteArray second("\x00\x30\x41\x42", 4);
+        w->requestImage.resetRequest(0x0020);
+        w->requestImage.finishRequest();
+        const QByteArray firstLine = kvx::requestLine(w->requestImage, kvx::kCfgGet);
+        w->startGet(0x0030, 0);
+        tick(3); // the line for 0x0030 is sent
+        QCOMPARE(w->linkStep, 9);
+        reply(firstLine, answerFor(first));
+        tick();
+        QCOMPARE(w->linkStep, 9); // not taken
+        rig.device->incoming += kvx::requestLine(w->requestImage, kvx::kCfgGet) + "\n" +
+                                answerFor(second) + "\r\ncli> ";
+        tick();
+        QCOMPARE(w->linkStep, 0);
+        QCOMPARE(w->responseImage.readU16(2), quint16(0x4142));
+    }
+
     void disconnectDuringAnExchange() {
         connectToIdle();
         w->startGet(0x0020, 0);
