@@ -15,6 +15,10 @@ cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE soak
+KVX_SOAK_CYCLES=${KVX_SOAK_CYCLES_ASAN:-40} \
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
+  ctest --test-dir build-asan --output-on-failure -L soak
 
 if [ -x fuzz/run.sh ]; then
   echo "== Fuzzing (bounded)"
@@ -25,7 +29,7 @@ echo "== Build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > build.log
 cmake --build build -j"$jobs"
 
-echo "== Soak (bounded: ${KVX_SOAK_CYCLES:=40} cycles)"
+echo "== Soak (bounded: ${KVX_SOAK_CYCLES:=200} cycles)"
 KVX_SOAK_CYCLES=$KVX_SOAK_CYCLES ctest --test-dir build --output-on-failure -L soak
 
 echo "== Test suite"
