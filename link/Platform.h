@@ -20,6 +20,15 @@ public:
     virtual void sleepMs(int ms) = 0;
 };
 
+// Why the serial device last failed.
+enum class DeviceFault {
+    None,
+    NotFound,         // no such port
+    PermissionDenied, // the user may not open it (on Linux: not in the owning group)
+    OpenFailed,       // refused for another reason
+    Lost,             // went away while open (cable pulled); the port has been closed
+};
+
 class SerialDevice {
 public:
     virtual ~SerialDevice() = default;
@@ -33,6 +42,9 @@ public:
     virtual QByteArray readAvailable() = 0;
     virtual void write(const QByteArray& bytes) = 0;
     virtual void flush() = 0;
+    // The last failure (None after a successful open) and the system's words for it.
+    virtual DeviceFault fault() const { return DeviceFault::None; }
+    virtual QString faultText() const { return {}; }
 };
 
 class PortSource {

@@ -22,8 +22,11 @@ QSerialPortDevice::QSerialPortDevice() {
     // then times out and resets on its own.
     QObject::connect(&port, &QSerialPort::errorOccurred, &port,
                      [this](QSerialPort::SerialPortError error) {
-                         if (error == QSerialPort::ResourceError && port.isOpen())
+                         if (error == QSerialPort::ResourceError && port.isOpen()) {
+                             lastFault = DeviceFault::Lost;
+                             lastFaultText = port.errorString();
                              port.close();
+                         }
                      });
 }
 
@@ -40,7 +43,24 @@ void QSerialPortDevice::setPortName(const QString& name) {
 }
 
 bool QSerialPortDevice::open() {
-    return port.open(QIODevice::ReadWrite);
+    if (port.open(QIODevice::ReadWrite)) {
+        lastFault = DeviceFault::None;
+        lastFaultText.clear();
+        return true;
+    }
+    switch (port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        lastFault = DeviceFault::NotFound;
+        break;
+    case QSerialPort::PermissionError:
+        lastFault = DeviceFault::PermissionDenied;
+        break;
+    default:
+        lastFault = DeviceFault::OpenFailed;
+        break;
+    }
+    lastFaultText = port.errorString();
+    return false;
 }
 
 bool QSerialPortDevice::isOpen() const {

@@ -25,8 +25,14 @@ public:
     QByteArray readAvailable() override;
     void write(const QByteArray& bytes) override;
     void flush() override;
+    DeviceFault fault() const override { return lastFault; }
+    QString faultText() const override { return lastFaultText; }
 
     QSerialPort port;
+
+private:
+    DeviceFault lastFault = DeviceFault::None;
+    QString lastFaultText;
 };
 
 // Enumerates the system's serial ports only when /dev changed, or after a quiet
