@@ -1,6 +1,7 @@
 #include "app/KVX_Configurator.h"
 
 #include "link/LinkConstants.h"
+#include "link/Status.h"
 #include "ui_KVX_Configurator.h"
 
 #include <QTimer>
@@ -20,6 +21,7 @@ void KVX_Configurator::construct() {
     ui = new Ui_KVX_Configurator;
     ui->setupUi(this);
     connectForm();
+    status = std::make_unique<kvx::StatusReporter>(*this);
 
     portCount = 0;
     ui->kvxComList->clear();

@@ -22,6 +22,9 @@
 
 class QTimer;
 class Ui_KVX_Configurator;
+namespace kvx {
+class StatusReporter;
+}
 
 class KVX_Configurator : public QMainWindow {
     Q_OBJECT
@@ -67,6 +70,8 @@ public:
 
     std::unique_ptr<kvx::Clock> clock;
     std::unique_ptr<kvx::PortSource> portSource;
+    // The status bar's messages and progress (link/Status.cpp).
+    std::unique_ptr<kvx::StatusReporter> status;
 
     qint64 nowMs() const;
 

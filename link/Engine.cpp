@@ -2,6 +2,7 @@
 // consume, transmit, refresh the port list, run the session state.
 #include "app/KVX_Configurator.h"
 #include "link/LinkConstants.h"
+#include "link/Status.h"
 #include "ui_KVX_Configurator.h"
 
 using namespace kvx;
@@ -56,7 +57,9 @@ void KVX_Configurator::UpdateTicker() {
     }
 
     // 3. Link step.
+    const int stepBefore = linkStep;
     runLinkStep();
+    status->linkStepRan(stepBefore);
 
     // 4. Consume.
     if (promptSeen) {
@@ -74,7 +77,9 @@ void KVX_Configurator::UpdateTicker() {
     refreshPortList();
 
     // 7. Session step.
+    const int stateBefore = sessionState, linkBefore = linkStep, queuedBefore = queuedPumpState;
     runSessionState();
+    status->sessionStepRan(stateBefore, linkBefore, queuedBefore);
 }
 
 bool KVX_Configurator::waitTimedOut() {

@@ -2,6 +2,7 @@
 // announce and reset the connection.
 #include "app/KVX_Configurator.h"
 #include "link/LinkConstants.h"
+#include "link/Status.h"
 #include "ui_KVX_Configurator.h"
 
 #include <QMessageBox>
@@ -31,6 +32,7 @@ void KVX_Configurator::refreshPortList() {
             // Asked once per disappearance: after a No the operator is not
             // asked again on every tick.
             vanishNoticed = true;
+            status->portVanished();
             KVXDisconnectButtonPressed();
         }
         return;

@@ -25,8 +25,9 @@ struct PtySim {
     QString logPath() const { return dir.filePath("sim.jsonl"); }
 
     // Starts kvx-sim with `args` and a window whose one port is its terminal,
-    // and presses Connect once the port list shows it.
-    bool start(const QStringList& args) {
+    // and presses Connect once the port list shows it. `serial` stands in for
+    // the system's serial device when given.
+    bool start(const QStringList& args, std::unique_ptr<SerialDevice> serial = nullptr) {
         sim = std::make_unique<QProcess>();
         sim->start(QStringLiteral(KVX_SIM_EXE), args + QStringList{"--log", logPath()});
         if (!sim->waitForStarted(5000))
@@ -39,6 +40,7 @@ struct PtySim {
         if (!path.startsWith(QLatin1String("/dev/")))
             return false;
         Platform platform;
+        platform.serial = std::move(serial);
         platform.ports =
             std::make_unique<ListedPorts>(std::make_shared<QStringList>(QStringList{path}));
         w = std::make_unique<KVX_Configurator>(std::move(platform));
