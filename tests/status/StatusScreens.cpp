@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
             std::make_shared<QStringList>(QStringList{"ttyUSB0"}));
         KVX_Configurator w(std::move(platform));
         w.show();
-        QTest::qWaitFor([&] { return w.ui->kvxConnect->isEnabled(); }, 2000);
+        if (!QTest::qWaitFor([&] { return w.ui->kvxConnect->isEnabled(); }, 2000))
+            return 1;
         w.KVXConnectButtonPressed();
         const bool failed = QTest::qWaitFor(
             [&] { return w.status->message().startsWith(QLatin1String("Could not open")); }, 5000);
