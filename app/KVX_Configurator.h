@@ -106,9 +106,9 @@ public:
     void startGet(quint16 requestWord, int nextState);
     void startSet(int nextState);
     // The one rule for starting a workflow (read, write, clock, calibration,
-    // pump command): the link is idle, no workflow is recorded and the port is
-    // open. Every slot that records a session state checks it first and again
-    // after each question it puts to the operator.
+    // pump command): no workflow is recorded (session 0) on a connected link
+    // that is idle or finishing a pump command's exchange. Every slot that records a session state
+    // checks it first and again after each question it puts to the operator.
     bool canStartWorkflow() const;
     // While a workflow runs, Write, Read, Set/Read RTC, Calibrate and the pump
     // Start/Stop buttons are locked. The pump buttons show whether their pump

@@ -53,7 +53,21 @@ void KVX_Configurator::startSet(int nextState) {
 }
 
 bool KVX_Configurator::canStartWorkflow() const {
-    return linkStep == kvx::LinkIdle && sessionState == 0 && serialPort->isOpen();
+    if (sessionState != 0)
+        return false;
+    // A connected link: idle, or carrying the exchange of a pump command that
+    // has already handed the session back (the new workflow's first state
+    // waits for it). Not while connecting, saying farewell or reset.
+    switch (linkStep) {
+    case kvx::LinkIdle:
+    case kvx::LinkGet:
+    case kvx::LinkSet:
+    case kvx::LinkSendRequest:
+    case kvx::LinkWaitAnswer:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void KVX_Configurator::lockButtons() {
