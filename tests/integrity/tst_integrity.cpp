@@ -222,7 +222,7 @@ private slots:
             rig.w().linkStep = LinkFarewell;
         else
             rig.w().startGet(kClockWord, 0);
-        rig.tick();
+        rig.tick(2); // the request (or the farewell) is out
         *rig.ms -= 3600 * 1000;
         QVERIFY(rig.tickUntil([&] { return rig.w().linkStep == LinkNone; }, maxTicks));
     }
