@@ -23,6 +23,19 @@ void KVX_Configurator::construct() {
     connectForm();
     status = std::make_unique<kvx::StatusReporter>(*this);
 
+    // The UTC date-time edits start at 2000-01-01 00:00 UTC whatever the
+    // computer's time zone, and hold only what the packed date-time record can
+    // (years 2000 to 2099).
+    const QDateTime first(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC);
+    const QDateTime last(QDate(2099, 12, 31), QTime(23, 59), Qt::UTC);
+    QDateTimeEdit* const utcEdits[] = {ui->startDateTime, ui->pumpAStartDateTime,
+                                       ui->pumpBStartDateTime, ui->pumpCStartDateTime,
+                                       ui->pumpDStartDateTime};
+    for (QDateTimeEdit* edit : utcEdits) {
+        edit->setDateTimeRange(first, last);
+        edit->setDateTime(first);
+    }
+
     portCount = 0;
     ui->kvxComList->clear();
     ui->kvxComList->addItem(QStringLiteral("None"));
@@ -78,11 +91,11 @@ void KVX_Configurator::construct() {
 KVX_Configurator::~KVX_Configurator() {
     if (serialPort->isOpen()) {
         // Leave the instrument's command line at its menu before the link goes.
-        lastActivityMs = nowMs();
+        lastActivityMs = elapsedMs();
         txBytes = QByteArray(kvx::kFarewell);
         serialPort->write(txBytes);
         serialPort->flush();
-        while (nowMs() - lastActivityMs <= kvx::kFarewellWaitMs)
+        while (elapsedMs() - lastActivityMs <= kvx::kFarewellWaitMs)
             clock->sleepMs(10);
         serialPort->close();
     }
@@ -91,4 +104,8 @@ KVX_Configurator::~KVX_Configurator() {
 
 qint64 KVX_Configurator::nowMs() const {
     return clock->nowMs();
+}
+
+qint64 KVX_Configurator::elapsedMs() const {
+    return clock->elapsedMs();
 }

@@ -15,6 +15,7 @@
 #include "link/Platform.h"
 
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QString>
 
 #include <array>
@@ -59,8 +60,8 @@ public:
     std::array<int, 4> alphasensePartners{};
     // Settings read that no control can change; a write sends them back.
     kvx::ReadBackState readBack;
-    // The pump command (1300..1307) waiting for the link, 0 when none. Kept when
-    // another workflow is recorded over it, and then sent first.
+    // The pump command (1300..1307) waiting for the link, 0 when none; dropped
+    // when the link resets before it is sent.
     int queuedPumpState = 0;
     Ui_KVX_Configurator* ui = nullptr;
 
@@ -73,7 +74,11 @@ public:
     // The status bar's messages and progress (link/Status.cpp).
     std::unique_ptr<kvx::StatusReporter> status;
 
+    // Wall-clock time, for what the instrument is told (its clock, stamps).
     qint64 nowMs() const;
+    // Monotonic milliseconds, for every wait and timeout: unaffected when the
+    // computer's clock is set back or forward.
+    qint64 elapsedMs() const;
 
     // ---- link (link/) ----
     void refreshPortList();
@@ -105,8 +110,31 @@ public:
     // Starts an exchange with the request image as it stands (finished here).
     void startGet(quint16 requestWord, int nextState);
     void startSet(int nextState);
+    // The one rule for starting a workflow (read, write, clock, calibration,
+    // pump command): no workflow is recorded (session 0) on a connected link
+    // that is idle or finishing a pump command's exchange. Every slot that records a session state
+    // checks it first and again after each question it puts to the operator.
+    bool canStartWorkflow() const;
+    // While a workflow runs, Write, Read, Set/Read RTC, Calibrate and the pump
+    // Start/Stop buttons are locked. The pump buttons show whether their pump
+    // runs, so their states are held while locked and restored on unlock.
     void lockButtons();
     void unlockButtons();
+    bool buttonsLocked = false;
+    struct PumpButtonStates {
+        bool start = false;
+        bool stop = false;
+    };
+    std::array<PumpButtonStates, 4> heldPumpButtons{};
+    // A modal Yes/No question, No the default, owned by the window. Returns
+    // Yes or No, or Cancel when the window was destroyed while it was open
+    // (the caller must then return at once without touching any member).
+    QMessageBox::StandardButton askYesNo(const QString& title, const QString& text);
+
+    // Values a read found that the form cannot show, kept as on the
+    // instrument by an unedited write ("logging interval 10 s"); filled by
+    // each configuration read.
+    QStringList keptAsRead;
 
     // ---- clearing of absent boards (image/boards/) ----
     void clearMainBoard();

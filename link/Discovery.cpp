@@ -157,6 +157,9 @@ void KVX_Configurator::runConnectionState() {
     case 4:
         if (linkIdle()) {
             showConnectedPage();
+            // The initial read is a workflow like any other: everything that
+            // could start another one stays locked until it ends.
+            lockButtons();
             sessionState = 100;
         }
         break;

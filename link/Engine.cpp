@@ -11,10 +11,11 @@ namespace {
 
 // The instrument echoes every attempt of a command, also one it leaves
 // unanswered, and the receive text keeps everything since the last prompt. The
-// answer is the one behind the last echo before the prompt, so the text is cut
-// there; the echoes of earlier attempts would otherwise end up in field 0.
+// answer is the one behind the last echo before the last prompt (a stray
+// prompt may come before the echo), so the text is cut there; the echoes of earlier attempts would
+// otherwise end up in field 0.
 QString latestAnswer(const QString& rxText, const QString& commandWord) {
-    const auto promptAt = rxText.indexOf(kPrompt);
+    const auto promptAt = rxText.lastIndexOf(kPrompt);
     const auto echoAt = promptAt < 0 ? -1 : rxText.lastIndexOf(commandWord, promptAt);
     return echoAt > 0 ? rxText.mid(echoAt) : rxText;
 }
@@ -26,7 +27,7 @@ void KVX_Configurator::UpdateTicker() {
     if (serialPort->isOpen()) {
         const QByteArray in = serialPort->readAvailable();
         if (!in.isEmpty()) {
-            lastActivityMs = nowMs();
+            lastActivityMs = elapsedMs();
             rxText.reserve(rxText.size() + in.size());
             for (const char byte : in) {
                 if (byte == '\n')
@@ -56,8 +57,12 @@ void KVX_Configurator::UpdateTicker() {
         }
     }
 
-    // 3. Link step.
+    // 3. Link step. A port the system took away while linked (a resource
+    // error: cable pulled, device gone) ends the link like any failure.
     const int stepBefore = linkStep;
+    if (linkStep != LinkNone && linkStep != LinkOpen && !serialPort->isOpen() &&
+        serialPort->fault() == DeviceFault::Lost)
+        linkStep = LinkReset;
     runLinkStep();
     status->linkStepRan(stepBefore);
 
@@ -87,7 +92,7 @@ bool KVX_Configurator::waitTimedOut() {
         rxOverflowed = false;
         return true;
     }
-    return nowMs() - lastActivityMs > kAnswerTimeoutMs;
+    return elapsedMs() - lastActivityMs > kAnswerTimeoutMs;
 }
 
 bool KVX_Configurator::answerArrived(QLatin1String word) const {
@@ -101,7 +106,7 @@ void KVX_Configurator::runLinkStep() {
         break;
     case LinkSendReset:
         txBytes.append(kResetSequence);
-        lastActivityMs = nowMs();
+        lastActivityMs = elapsedMs();
         retriesLeft = kRetries;
         rxOverflowed = false;
         linkStep = LinkWaitPrompt;
@@ -113,7 +118,7 @@ void KVX_Configurator::runLinkStep() {
                 linkStep = LinkReset;
             } else {
                 --retriesLeft;
-                lastActivityMs = nowMs();
+                lastActivityMs = elapsedMs();
             }
         } else if (promptSeen && rxText.contains(kPrompt)) {
             retriesLeft = kRetries;
@@ -123,7 +128,7 @@ void KVX_Configurator::runLinkStep() {
     case LinkSendBoardList:
         txBytes.append(kBoardListCommand.data(), kBoardListCommand.size());
         txBytes.append('\r');
-        lastActivityMs = nowMs();
+        lastActivityMs = elapsedMs();
         linkStep = LinkWaitBoardList;
         break;
     case LinkWaitBoardList:
@@ -158,7 +163,7 @@ void KVX_Configurator::runLinkStep() {
         break;
     case LinkSendRequest:
         txBytes.append(requestLine(requestImage, commandWord));
-        lastActivityMs = nowMs();
+        lastActivityMs = elapsedMs();
         linkStep = LinkWaitAnswer;
         break;
     case LinkWaitAnswer:
@@ -166,14 +171,14 @@ void KVX_Configurator::runLinkStep() {
         break;
     case LinkFarewell:
         txBytes.append(kFarewell);
-        lastActivityMs = nowMs();
+        lastActivityMs = elapsedMs();
         farewellSentMs = lastActivityMs;
         linkStep = LinkFarewellWait;
         break;
     case LinkFarewellWait: {
         // Wait out a quiet second; a device that never falls silent cannot
         // hold the link open beyond a few seconds.
-        const qint64 now = nowMs();
+        const qint64 now = elapsedMs();
         if (now - lastActivityMs > kFarewellWaitMs || now - farewellSentMs > kFarewellCapMs)
             linkStep = LinkReset;
         break;
@@ -205,7 +210,9 @@ void KVX_Configurator::runExchangeWait() {
     // answer to an earlier request must never be taken for this record.
     QString sentLine = QString::fromLatin1(requestLine(requestImage, commandWord));
     sentLine.chop(1); // the carriage return
-    const auto echoAt = rxText.lastIndexOf(sentLine, rxText.indexOf(kPrompt));
+    // Searched back from the last prompt: a stray prompt ahead of the echo
+    // must not hide the answer behind it.
+    const auto echoAt = rxText.lastIndexOf(sentLine, rxText.lastIndexOf(kPrompt));
     if (echoAt < 0)
         return;
     const QStringList fields = extractAnswer(rxText.mid(echoAt), commandWord);

@@ -14,8 +14,13 @@ namespace kvx {
 class Clock {
 public:
     virtual ~Clock() = default;
-    // Milliseconds since the epoch.
+    // Milliseconds since the epoch: what the instrument is told (its clock,
+    // stamps) and what schedules are checked against. May jump either way
+    // when the computer's clock is set.
     virtual qint64 nowMs() const = 0;
+    // Milliseconds on a clock that only moves forward, from an arbitrary
+    // start: every wait and timeout is measured on it.
+    virtual qint64 elapsedMs() const = 0;
     // Blocks the caller for about `ms` milliseconds (a fake clock just advances).
     virtual void sleepMs(int ms) = 0;
 };

@@ -6,6 +6,8 @@
 #include "ui_KVX_Configurator.h"
 
 #include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 
 void KVX_Configurator::refreshPortList() {
     const QStringList ports = portSource->availablePorts();
@@ -30,10 +32,15 @@ void KVX_Configurator::refreshPortList() {
             vanishNoticed = false;
         } else if (!vanishNoticed && !disconnectAsking && !linkGoing) {
             // Asked once per disappearance: after a No the operator is not
-            // asked again on every tick.
+            // asked again on every tick. The question is put from the event
+            // loop, not from inside this tick: a modal box opened from the
+            // timer's own slot would hold back every further tick (the timer
+            // is not delivered again while its slot runs), and with them the
+            // timeouts that reset a dead link. Queued with the window as
+            // context, the call is dropped if the window goes first.
             vanishNoticed = true;
             status->portVanished();
-            KVXDisconnectButtonPressed();
+            QTimer::singleShot(0, this, &KVX_Configurator::KVXDisconnectButtonPressed);
         }
         return;
     }
@@ -89,14 +96,18 @@ void KVX_Configurator::KVXDisconnectButtonPressed() {
     if (linkStep == kvx::LinkNone || disconnectAsking)
         return;
     disconnectAsking = true;
-    const auto answer = QMessageBox::warning(
-        this, QStringLiteral("Disconnect from an KVXv2."),
+    const QMessageBox::StandardButton answer = askYesNo(
+        QStringLiteral("Disconnect from an KVXv2."),
         QStringLiteral("This operation will not update the KVXv2 with any configuration changes "
-                       "you may have made.  Are you sure you wish to proceed?"),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+                       "you may have made.  Are you sure you wish to proceed?"));
+    if (answer == QMessageBox::Cancel)
+        return; // the window is gone
     disconnectAsking = false;
     if (answer != QMessageBox::Yes)
         return;
+    // The link may have reset itself while the box was open (a dead port
+    // times out): the farewell then goes into the closed port, which ignores
+    // it, and the reset runs once more.
     ui->kvxDisconnect->setEnabled(false);
     ui->kvxWrite->setEnabled(false);
     ui->kvxRead->setEnabled(false);
@@ -104,6 +115,21 @@ void KVX_Configurator::KVXDisconnectButtonPressed() {
     ui->readRTC->setEnabled(false);
     ui->scd30CalButton->setEnabled(false);
     linkStep = kvx::LinkFarewell;
+}
+
+QMessageBox::StandardButton KVX_Configurator::askYesNo(const QString& title, const QString& text) {
+    // The box belongs to the window: if the window is destroyed while the box
+    // is open, the box goes with it and nothing here touches the window again.
+    QPointer<KVX_Configurator> self(this);
+    QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Warning, title, text,
+                                                QMessageBox::Yes | QMessageBox::No, this);
+    box->setDefaultButton(QMessageBox::No);
+    box->exec();
+    if (!self || !box)
+        return QMessageBox::Cancel;
+    const QMessageBox::StandardButton answer = box->standardButton(box->clickedButton());
+    delete box;
+    return answer == QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::No;
 }
 
 void KVX_Configurator::openLink() {
@@ -126,6 +152,7 @@ void KVX_Configurator::linkConnected() {
     ui->kvxRead->show();
     ui->setRTC->setEnabled(false);
     ui->readRTC->setEnabled(false);
+    ui->scd30CalButton->setEnabled(false);
     linkStep = kvx::LinkIdle;
 }
 
@@ -135,6 +162,9 @@ void KVX_Configurator::resetLink() {
     rxText.clear();
     rxOverflowed = false;
     vanishNoticed = false;
+    // Every workflow ends here; the pages' clearing below sets the pump
+    // buttons afresh.
+    buttonsLocked = false;
 
     ui->kvxComList->setEnabled(true);
     ui->kvxConnect->setEnabled(true);

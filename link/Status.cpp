@@ -55,12 +55,6 @@ bool pumpStarts(int pumpState) {
 
 } // namespace
 
-QStringList readFinishedNotes(const KVX_Configurator&) {
-    // Hook: the settings a read kept as they were on the instrument go here,
-    // one short note each; the read's closing message lists them.
-    return {};
-}
-
 StatusReporter::StatusReporter(KVX_Configurator& window) : w(window) {
     bar = new QProgressBar;
     bar->setTextVisible(true);
@@ -315,10 +309,10 @@ void StatusReporter::finishChain() {
         text = QObject::tr("Configuration read: %1 records in %2 s.")
                    .arg(done)
                    .arg(double(elapsed.elapsed()) / 1000.0, 0, 'f', 1);
-        const QStringList notes = readFinishedNotes(w);
-        if (!notes.isEmpty())
-            text +=
-                QObject::tr(" Kept as on the instrument: %1.").arg(notes.join(QLatin1String("; ")));
+        // Values the form cannot show, which an unedited write sends back as read.
+        if (!w.keptAsRead.isEmpty())
+            text += QObject::tr(" Kept as on the instrument: %1.")
+                        .arg(w.keptAsRead.join(QLatin1String(", ")));
         break;
     }
     case Chain::Write:

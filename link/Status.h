@@ -56,9 +56,4 @@ private:
     bool disconnecting = false;
 };
 
-// Notes a read adds to its closing message, each about a setting the form
-// cannot show and that a write sends back as it was read. Empty until the
-// read keeps such notes (see the window's read-back state).
-QStringList readFinishedNotes(const KVX_Configurator& w);
-
 } // namespace kvx

@@ -8,8 +8,16 @@
 
 namespace kvx {
 
+SystemClock::SystemClock() {
+    monotonic.start();
+}
+
 qint64 SystemClock::nowMs() const {
     return QDateTime::currentMSecsSinceEpoch();
+}
+
+qint64 SystemClock::elapsedMs() const {
+    return monotonic.elapsed();
 }
 
 void SystemClock::sleepMs(int ms) {
@@ -98,9 +106,9 @@ SystemPortSource::SystemPortSource(Clock& clock) : clock(clock) {
 }
 
 QStringList SystemPortSource::availablePorts() {
-    const qint64 now = clock.nowMs();
+    const qint64 now = clock.elapsedMs();
     const qint64 interval = watching ? kQuietRescanMs : kBlindRescanMs;
-    if (stale || lastScanMs < 0 || now - lastScanMs >= interval || now < lastScanMs) {
+    if (stale || lastScanMs < 0 || now - lastScanMs >= interval) {
         stale = false;
         lastScanMs = now;
         cached.clear();

@@ -3,6 +3,7 @@
 
 #include "link/Platform.h"
 
+#include <QElapsedTimer>
 #include <QFileSystemWatcher>
 #include <QSerialPort>
 
@@ -10,8 +11,13 @@ namespace kvx {
 
 class SystemClock : public Clock {
 public:
+    SystemClock();
     qint64 nowMs() const override;
+    qint64 elapsedMs() const override;
     void sleepMs(int ms) override;
+
+private:
+    QElapsedTimer monotonic;
 };
 
 class QSerialPortDevice : public SerialDevice {

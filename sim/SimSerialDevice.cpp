@@ -23,6 +23,7 @@ bool SimSerialDevice::open() {
     // Whatever the instrument sent while nobody listened is gone.
     sim->discardOutput();
     opened = true;
+    lost = false;
     ++opens;
     return true;
 }

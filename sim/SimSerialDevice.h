@@ -25,6 +25,14 @@ public:
     // When set, open() succeeds only for this port name.
     void setExpectedPortName(const QString& name) { expectedName = name; }
 
+    // The system takes the open port away with a resource error, as
+    // QSerialPort reports a vanished device: closed, fault() Lost until the
+    // next open.
+    void loseDevice() {
+        lost = opened;
+        opened = false;
+    }
+
     Instrument& instrument() { return *sim; }
     std::shared_ptr<Instrument> sharedInstrument() const { return sim; }
     QString portName() const { return name; }
@@ -42,6 +50,7 @@ public:
     QByteArray readAvailable() override;
     void write(const QByteArray& bytes) override;
     void flush() override {}
+    DeviceFault fault() const override { return lost ? DeviceFault::Lost : DeviceFault::None; }
 
 private:
     void syncTime();
@@ -52,6 +61,7 @@ private:
     QString expectedName;
     QByteArray sent;
     bool opened = false;
+    bool lost = false;
     bool openFails = false;
     bool settingsApplied = false;
     int opens = 0;

@@ -9,11 +9,15 @@
 #include "ui_KVX_Configurator.h"
 
 void KVX_Configurator::KVXSetRTCPressed() {
+    if (!canStartWorkflow())
+        return;
     lockButtons();
     sessionState = 197;
 }
 
 void KVX_Configurator::KVXReadRTCPressed() {
+    if (!canStartWorkflow())
+        return;
     lockButtons();
     sessionState = 198;
 }

@@ -6,16 +6,13 @@
 //   798         send the calibration   ->   799 show its stamp, unlock   -> 0
 //
 // A pump command returns the session to idle as soon as its request is queued,
-// and its buttons toggle then, not when the instrument confirms. A pump command
-// still waiting for the link when the operator starts another workflow (Write,
-// Read, the clock buttons, Calibrate do not look at the session state) is kept
-// and sent before that workflow's first exchange; otherwise it would be lost
-// with both of its pump's buttons disabled.
+// and its buttons toggle then, not when the instrument confirms. Like every
+// workflow it starts only from an idle link and session, so no other workflow
+// can be recorded over it; a link reset while it waits drops it.
 #include "app/KVX_Configurator.h"
 #include "image/boards/GasBoardCodec.h"
 #include "image/boards/PumpCodec.h"
 #include "ui_KVX_Configurator.h"
-#include "workflows/WriteWorkflow.h"
 
 #include <QMessageBox>
 
@@ -29,13 +26,9 @@ int pumpCommandState(Pump pump, bool run) {
     return kPumpStates + 2 * kvx::pumpIndex(pump) + (run ? 0 : 1);
 }
 
-bool isWriteEntry(int state) {
-    return state == 600 || (state >= 1400 && state <= 1403);
-}
-
 void pumpButtonClicked(KVX_Configurator& w, Pump pump, bool run) {
     const kvx::PumpWidgets p = kvx::pumpWidgets(*w.ui, pump);
-    if (w.sessionState != 0)
+    if (!w.canStartWorkflow())
         return;
     if (run && !(p.flowRate->value() > 0.0))
         return;
@@ -53,25 +46,6 @@ void sendPumpCommand(KVX_Configurator& w, int state, int nextState) {
     w.startSet(nextState);
     const kvx::PumpWidgets p = kvx::pumpWidgets(*w.ui, pump);
     (run ? p.stopButton : p.startButton)->setEnabled(true);
-}
-
-// Another workflow was recorded over a pump command that still waited for the
-// link. Send the pump command first, then let that workflow begin.
-void sendDisplacedPumpCommand(KVX_Configurator& w) {
-    const int workflow = w.sessionState;
-    if (workflow > 0 && workflow < 100) {
-        // The link was reset meanwhile: the pages were cleared, and with them
-        // the pump buttons; the command has nowhere to go.
-        w.queuedPumpState = 0;
-        return;
-    }
-    if (!w.linkIdle())
-        return;
-    sendPumpCommand(w, w.queuedPumpState, workflow);
-    // A write chooses its pump stops from the Stop buttons, which the command
-    // just changed.
-    if (isWriteEntry(workflow))
-        w.sessionState = kvx::writeEntryState(w);
 }
 
 } // namespace
@@ -103,7 +77,9 @@ void KVX_Configurator::PumpDStopClicked() {
 
 void KVX_Configurator::runPumpState() {
     if (queuedPumpState != 0 && sessionState != queuedPumpState) {
-        sendDisplacedPumpCommand(*this);
+        // The link was reset while the command waited: the pages were cleared,
+        // and with them the pump buttons; the command has nowhere to go.
+        queuedPumpState = 0;
         return;
     }
     if (sessionState < kPumpStates || sessionState > kPumpStates + 7 || !linkIdle())
@@ -112,12 +88,13 @@ void KVX_Configurator::runPumpState() {
 }
 
 void KVX_Configurator::SCD30CalButtonPressed() {
-    const QMessageBox::StandardButton answer = QMessageBox::warning(
-        this, tr("SCD30 CO2 Forced Calibration."),
+    if (!canStartWorkflow())
+        return;
+    const QMessageBox::StandardButton answer = askYesNo(
+        tr("SCD30 CO2 Forced Calibration."),
         tr("This operation will force the SCD30 into a calibration mode assuming it is being "
-           "exposed to a known concentration of CO2.  Are you sure you wish to proceed?"),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer != QMessageBox::Yes || !kvx::linkUsable(*this))
+           "exposed to a known concentration of CO2.  Are you sure you wish to proceed?"));
+    if (answer != QMessageBox::Yes || !canStartWorkflow())
         return;
     lockButtons();
     sessionState = 798;

@@ -15,6 +15,7 @@
 #include "image/boards/PumpCodec.h"
 #include "image/boards/SorbentPumpCodec.h"
 #include "ui_KVX_Configurator.h"
+#include "workflows/WriteWorkflow.h"
 
 #include <QMessageBox>
 
@@ -76,12 +77,14 @@ bool inPumpStates(int state, int firstState) {
 } // namespace
 
 void KVX_Configurator::KVXReadButtonPressed() {
-    const QMessageBox::StandardButton answer = QMessageBox::warning(
-        this, tr("Read configuration data from the KVXv2."),
+    if (!canStartWorkflow())
+        return;
+    const QMessageBox::StandardButton answer = askYesNo(
+        tr("Read configuration data from the KVXv2."),
         tr("This operation will overwrite any changes you've made in the program but haven't "
-           "written to the KVXv2 yet.  Are you sure you wish to proceed?"),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer != QMessageBox::Yes)
+           "written to the KVXv2 yet.  Are you sure you wish to proceed?"));
+    // The link may have been reset or taken by another request meanwhile.
+    if (answer != QMessageBox::Yes || !canStartWorkflow())
         return;
     lockButtons();
     sessionState = 100;
@@ -94,6 +97,7 @@ void KVX_Configurator::runReadState() {
     switch (state) {
     case 100:
         readBack = kvx::ReadBackState{};
+        keptAsRead.clear();
         if (!ui->Tab_Main->isEnabled()) {
             sessionState = 200;
             return;
@@ -125,6 +129,11 @@ void KVX_Configurator::runReadState() {
         }
         break;
     case 1100:
+        // Skipped boards pass on without waiting; nothing is unlocked while
+        // the link is busy or being taken down (a reset then ends the read).
+        if (!linkIdle())
+            return;
+        kvx::noteUneditedRecords(*this);
         unlockButtons();
         sessionState = 0;
         return;

@@ -10,8 +10,11 @@
 //   1300..1307               pump start/stop
 //   1400..1403               pump stop before a write
 #include "app/KVX_Configurator.h"
+#include "image/boards/PumpWidgets.h"
 #include "link/LinkConstants.h"
 #include "ui_KVX_Configurator.h"
+
+#include <iterator>
 
 void KVX_Configurator::runSessionState() {
     const int s = sessionState;
@@ -21,7 +24,7 @@ void KVX_Configurator::runSessionState() {
     if (s > 100 && s < 600 && linkIdle() && commandWord == kvx::kCfgGet)
         readBack.records.insert(requestImage.requestWord(), responseImage);
     if (queuedPumpState != 0 && s != queuedPumpState)
-        runPumpState(); // a pump command another workflow was recorded over goes first
+        runPumpState(); // a pump command left behind by a link reset is dropped
     else if (s >= 1 && s <= 4)
         runConnectionState();
     else if (s >= 197 && s <= 199)
@@ -49,12 +52,39 @@ void KVX_Configurator::startSet(int nextState) {
     sessionState = nextState;
 }
 
+bool KVX_Configurator::canStartWorkflow() const {
+    if (sessionState != 0)
+        return false;
+    // A connected link: idle, or carrying the exchange of a pump command that
+    // has already handed the session back (the new workflow's first state
+    // waits for it). Not while connecting, saying farewell or reset.
+    switch (linkStep) {
+    case kvx::LinkIdle:
+    case kvx::LinkGet:
+    case kvx::LinkSet:
+    case kvx::LinkSendRequest:
+    case kvx::LinkWaitAnswer:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void KVX_Configurator::lockButtons() {
     ui->kvxWrite->setEnabled(false);
     ui->kvxRead->setEnabled(false);
     ui->setRTC->setEnabled(false);
     ui->readRTC->setEnabled(false);
     ui->scd30CalButton->setEnabled(false);
+    if (buttonsLocked)
+        return;
+    buttonsLocked = true;
+    for (size_t i = 0; i < std::size(kvx::kAllPumps); ++i) {
+        const kvx::PumpWidgets p = kvx::pumpWidgets(*ui, kvx::kAllPumps[i]);
+        heldPumpButtons[i] = {p.startButton->isEnabled(), p.stopButton->isEnabled()};
+        p.startButton->setEnabled(false);
+        p.stopButton->setEnabled(false);
+    }
 }
 
 void KVX_Configurator::unlockButtons() {
@@ -63,4 +93,12 @@ void KVX_Configurator::unlockButtons() {
     ui->setRTC->setEnabled(true);
     ui->readRTC->setEnabled(true);
     ui->scd30CalButton->setEnabled(ui->Tab_Gas->isEnabled() && ui->scd30->isEnabled());
+    if (!buttonsLocked)
+        return;
+    buttonsLocked = false;
+    for (size_t i = 0; i < std::size(kvx::kAllPumps); ++i) {
+        const kvx::PumpWidgets p = kvx::pumpWidgets(*ui, kvx::kAllPumps[i]);
+        p.startButton->setEnabled(heldPumpButtons[i].start);
+        p.stopButton->setEnabled(heldPumpButtons[i].stop);
+    }
 }

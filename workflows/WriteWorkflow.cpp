@@ -25,6 +25,8 @@
 
 #include <QMessageBox>
 
+#include <algorithm>
+
 namespace kvx {
 
 namespace {
@@ -131,6 +133,203 @@ template <typename Encode> bool send(KVX_Configurator& w, int next, Encode encod
     return kHold;
 }
 
+// Fills `request` with the record `word` as a write sends it from the form as
+// it stands. False for a word the write does not send this way.
+bool encodeRecord(KVX_Configurator& w, quint16 word, ConfigImage& r) {
+    Ui_KVX_Configurator& ui = *w.ui;
+    const ReadBackState& kept = w.readBack;
+    switch (word) {
+    case kUtcOffsetWord:
+        encodeUtcOffsetRecord(ui, r);
+        return true;
+    case kSampleIdWord:
+        encodeSampleIdRecord(ui, r);
+        return true;
+    case kScheduleWord:
+        encodeScheduleRecord(ui, r, kept);
+        return true;
+    case kSen55Word:
+        encodeSen55Record(ui, r);
+        return true;
+    case kMainLoggingWord:
+        encodeMainLoggingRecord(ui, r, kept);
+        return true;
+    case kSgp41Word:
+        encodeSgp41Record(ui, r);
+        return true;
+    case kSfa30Word:
+        encodeSfa30Record(ui, r);
+        return true;
+    case kScd30Word:
+        encodeScd30Record(ui, r, kept);
+        return true;
+    case kAlphasenseModesWord:
+        encodeAlphasenseModesRecord(ui, r, w.firmwareLevel, kept);
+        return true;
+    case kGasFanWord:
+        encodeGasFanRecord(ui, r);
+        return true;
+    case kFigaroWord:
+        encodeFigaroRecord(ui, r, kept);
+        return true;
+    case kGasLoggingWord:
+        encodeGasLoggingRecord(ui, r, kept);
+        return true;
+    case kAlphasenseLoggingWord:
+        encodeAlphasenseLoggingRecord(ui, r, kept);
+        return true;
+    case kPumpsCDLoggingWord:
+        encodePumpsCDLoggingRecord(ui, r, kept);
+        return true;
+    default:
+        break;
+    }
+    for (Pump pump : kAllPumps) {
+        const PumpRecords& records = pumpRecords(pump);
+        if (word == records.flow) {
+            encodePumpFlowRecord(ui, pump, r);
+            return true;
+        }
+        if (word == records.start) {
+            encodePumpStartRecord(ui, pump, r);
+            return true;
+        }
+        if (word == records.duration) {
+            encodePumpDurationRecord(ui, pump, r);
+            return true;
+        }
+        if ((pump == Pump::A || pump == Pump::B) && word == filterPumpLoggingWord(pump)) {
+            encodeFilterPumpLoggingRecord(ui, pump, r, kept);
+            return true;
+        }
+    }
+    return false;
+}
+
+// One field of a written record and where the read record holds it. A field
+// with a mask is that group of bits of the field; kEachBit makes every bit a
+// field of its own (a logging word: one check box per bit).
+struct Field {
+    int at;    // offset in the written record
+    int from;  // offset in the read record
+    int width; // bytes, big-endian
+    quint32 mask = 0;
+    const char* name = "";
+    const char* unit = "";
+};
+constexpr quint32 kEachBit = 0xFFFFFFFF;
+
+// The fields of every record a write sends that a read also receives, by
+// request word. Cartridge records are written only with a new install stamp
+// and have none.
+QList<Field> fieldsOf(quint16 word) {
+    static const QHash<quint16, QList<Field>> table = [] {
+        const QList<Field> logging = {{2, 2, 4, kEachBit, "logging selection bits", ""}};
+        QHash<quint16, QList<Field>> t{
+            {kMainLoggingWord, logging},
+            {kUtcOffsetWord, {{2, 2, 2, 0, "UTC offset word", ""}}},
+            {kSampleIdWord, {{2, 2, 31, 0, "sample ID bytes", ""}}},
+            {kScheduleWord,
+             {{2, 2, 2, 0x8000, "halt flag", ""},
+              {2, 2, 2, 0x0003, "sample start mode", ""},
+              {2, 2, 2, 0x7FFC, "schedule flags", ""},
+              {4, 4, 4, 0, "sample start word", ""},
+              {8, 8, 2, 0, "duration days", ""},
+              {10, 10, 1, 0, "duration hours", ""},
+              {11, 11, 1, 0, "duration minutes", ""},
+              {12, 12, 1, 0, "logging interval", " s"},
+              {13, 13, 1, 0, "state after the sample", ""}}},
+            {kSen55Word,
+             {{2, 2, 2, 0, "SEN55 mode", ""}, {4, 12, 4, 0, "SEN55 cleaning interval", " h"}}},
+            {kSgp41Word, {{2, 2, 2, 0, "SGP41 mode", ""}}},
+            {kSfa30Word, {{2, 2, 2, 0, "SFA30 mode", ""}}},
+            {kScd30Word, {{2, 2, 2, 0, "SCD30 mode", ""}, {4, 8, 2, 0, "SCD30 compensation", ""}}},
+            {kGasFanWord, {{2, 2, 2, 0, "gas fan word", ""}}},
+            {kFigaroWord, {{2, 2, 1, 0, "Figaro mode", ""}, {3, 3, 1, 0, "Figaro range", ""}}},
+            {kGasLoggingWord, logging},
+            {kAlphasenseLoggingWord, logging},
+            {kPumpsCDLoggingWord, logging},
+        };
+        for (Pump pump : kAllPumps) {
+            const PumpRecords& r = pumpRecords(pump);
+            t.insert(r.flow, {{2, 3, 2, 0, "pump flow rate word", ""}});
+            t.insert(r.start, {{2, 2, 2, 0, "pump start delay days", ""},
+                               {4, 4, 1, 0, "pump start delay hours", ""},
+                               {5, 5, 1, 0, "pump start delay minutes", ""},
+                               {6, 6, 4, 0, "pump start word", ""}});
+            t.insert(r.duration, {{2, 2, 2, 0, "pump duration days", ""},
+                                  {4, 4, 1, 0, "pump duration hours", ""},
+                                  {5, 5, 1, 0, "pump duration minutes", ""}});
+            if (pump == Pump::A || pump == Pump::B)
+                t.insert(filterPumpLoggingWord(pump), logging);
+        }
+        return t;
+    }();
+    return table.value(word);
+}
+
+quint32 fieldValue(const ConfigImage& image, int offset, int width) {
+    quint32 v = 0;
+    for (int i = 0; i < width && i < 4; ++i)
+        v = v << 8 | image.bytes[size_t(offset + i)];
+    return v;
+}
+
+void setFieldValue(ConfigImage& image, int offset, int width, quint32 v) {
+    for (int i = width - 1; i >= 0; --i, v >>= 8)
+        image.bytes[size_t(offset + i)] = quint8(v);
+}
+
+// The bits of `field` that hold what the operator left as read: those where
+// the record built now equals the record built from the form as the read left
+// it. A field that is one number counts as a whole.
+quint32 untouchedBits(const Field& field, quint32 now, quint32 unedited) {
+    const quint32 all = field.width >= 4 ? 0xFFFFFFFF : (1u << (8 * field.width)) - 1;
+    if (field.mask == kEachBit)
+        return ~(now ^ unedited) & all;
+    const quint32 mask = field.mask ? field.mask : all;
+    return (now & mask) == (unedited & mask) ? mask : 0;
+}
+
+// A field the operator left as the read put it goes out as it was read, byte
+// for byte: a value the form cannot show (an unlisted interval, a mode beyond
+// the list, a number beyond a spin box's range, unused bits) is not replaced
+// by what the control happens to hold. A field whose control changed,
+// directly or through an interlock, goes out as the form shows it.
+void keepUnedited(const ReadBackState& kept, ConfigImage& request) {
+    const quint16 word = request.requestWord();
+    const ConfigImage* read = kept.record(word);
+    const auto unedited = kept.unedited.constFind(word);
+    if (!read || unedited == kept.unedited.cend())
+        return;
+    for (const Field& f : fieldsOf(word)) {
+        if (!request.holds(f.at, f.width) || !unedited->holds(f.at, f.width) ||
+            !read->holds(f.from, f.width))
+            continue;
+        if (f.width > 4) { // text: kept whole when unchanged
+            if (std::equal(request.bytes.begin() + f.at, request.bytes.begin() + f.at + f.width,
+                           unedited->bytes.begin() + f.at))
+                std::copy_n(read->bytes.begin() + f.from, f.width, request.bytes.begin() + f.at);
+            continue;
+        }
+        const quint32 now = fieldValue(request, f.at, f.width);
+        const quint32 keep = untouchedBits(f, now, fieldValue(*unedited, f.at, f.width));
+        const quint32 was = fieldValue(*read, f.from, f.width);
+        setFieldValue(request, f.at, f.width, (now & ~keep) | (was & keep));
+    }
+}
+
+// Waits for the link, then builds the record `word` from the form and starts
+// its cfg_set; the chain goes on at `next` once the exchange is over.
+bool sendRecord(KVX_Configurator& w, int next, quint16 word) {
+    if (!w.linkIdle())
+        return kHold;
+    encodeRecord(w, word, w.requestImage);
+    keepUnedited(w.readBack, w.requestImage);
+    w.startSet(next);
+    return kHold;
+}
+
 bool waitThenPassOn(KVX_Configurator& w, int next) {
     if (!w.linkIdle())
         return kHold;
@@ -178,23 +377,21 @@ bool pumpStep(KVX_Configurator& w, const PumpChain& chain, int step) {
         const int next = afterFlowOrStart(w, chain, p, false);
         if (!p.flowRate->isEnabled())
             return passOn(w, next);
-        return send(w, next,
-                    [&](ConfigImage& request) { encodePumpFlowRecord(ui, pump, request); });
+        return sendRecord(w, next, pumpRecords(pump).flow);
     }
     case StartStep:
-        return send(w, afterFlowOrStart(w, chain, p, true),
-                    [&](ConfigImage& request) { encodePumpStartRecord(ui, pump, request); });
+        return sendRecord(w, afterFlowOrStart(w, chain, p, true), pumpRecords(pump).start);
     default:
-        return send(w, chain.after,
-                    [&](ConfigImage& request) { encodePumpDurationRecord(ui, pump, request); });
+        return sendRecord(w, chain.after, pumpRecords(pump).duration);
     }
 }
 
 // The pump-stop prelude: stop this pump, then the next later pump whose Stop
-// button is enabled, then the record chain. The Start buttons stay disabled.
-int nextPreludeState(const Ui_KVX_Configurator& ui, int afterIndex) {
+// button was enabled when the buttons were locked, then the record chain. The
+// Start buttons stay disabled.
+int nextPreludeState(const KVX_Configurator& w, int afterIndex) {
     for (int i = afterIndex + 1; i < 4; ++i) {
-        if (pumpWidgets(ui, kAllPumps[i]).stopButton->isEnabled())
+        if (w.heldPumpButtons[size_t(i)].stop)
             return 1400 + i;
     }
     return 600;
@@ -204,20 +401,23 @@ bool preludeStep(KVX_Configurator& w, int index) {
     if (!w.linkIdle())
         return kHold;
     const Pump pump = kAllPumps[index];
-    const PumpWidgets p = pumpWidgets(*w.ui, pump);
     encodePumpRunRecord(*w.ui, pump, w.requestImage, false);
-    p.stopButton->setEnabled(false);
-    w.startSet(nextPreludeState(*w.ui, index));
+    w.heldPumpButtons[size_t(index)].stop = false;
+    w.startSet(nextPreludeState(w, index));
     return kHold;
 }
 
-void finishWrite(KVX_Configurator& w) {
+bool finishWrite(KVX_Configurator& w) {
+    // Nothing is unlocked while the link is still busy or being taken down.
+    if (!w.linkIdle())
+        return kHold;
     w.unlockButtons();
     if (w.firmwareLevel > 4) {
         for (Pump pump : kAllPumps)
             pumpWidgets(*w.ui, pump).startButton->setEnabled(true);
     }
     w.sessionState = 0;
+    return kHold;
 }
 
 // Runs the current step. Returns kPassOn when the chain moved on without
@@ -253,8 +453,7 @@ bool writeStep(KVX_Configurator& w) {
             return passOn(w, 1200);
         break;
     case 1200:
-        finishWrite(w);
-        return kHold;
+        return finishWrite(w);
     default:
         break;
     }
@@ -265,17 +464,17 @@ bool writeStep(KVX_Configurator& w) {
     switch (state) {
     // ---- main board ----
     case 600:
-        return send(w, 601, [&](ConfigImage& r) { encodeUtcOffsetRecord(ui, r); });
+        return sendRecord(w, 601, kUtcOffsetWord);
     case 601:
-        return send(w, 602, [&](ConfigImage& r) { encodeSampleIdRecord(ui, r); });
+        return sendRecord(w, 602, kSampleIdWord);
     case 602:
-        return send(w, 603, [&](ConfigImage& r) { encodeScheduleRecord(ui, r, w.readBack); });
+        return sendRecord(w, 603, kScheduleWord);
     case 603:
         if (!ui.sen55->isEnabled())
             return passOn(w, 698);
-        return send(w, 698, [&](ConfigImage& r) { encodeSen55Record(ui, r); });
+        return sendRecord(w, 698, kSen55Word);
     case 698:
-        return send(w, 699, [&](ConfigImage& r) { encodeMainLoggingRecord(ui, r, w.readBack); });
+        return sendRecord(w, 699, kMainLoggingWord);
     case 699:
         return waitThenPassOn(w, 700);
 
@@ -283,48 +482,41 @@ bool writeStep(KVX_Configurator& w) {
     case 700:
         if (!ui.sgp41->isEnabled())
             return passOn(w, 701);
-        return send(w, 701, [&](ConfigImage& r) { encodeSgp41Record(ui, r); });
+        return sendRecord(w, 701, kSgp41Word);
     case 701:
         if (!ui.sfa30->isEnabled())
             return passOn(w, 702);
-        return send(w, 702, [&](ConfigImage& r) { encodeSfa30Record(ui, r); });
+        return sendRecord(w, 702, kSfa30Word);
     case 702:
         if (!ui.scd30->isEnabled())
             return passOn(w, 703);
-        return send(w, 703, [&](ConfigImage& r) { encodeScd30Record(ui, r, w.readBack); });
+        return sendRecord(w, 703, kScd30Word);
     case 703:
-        return send(w, level < 3 ? 795 : 704,
-                    [&](ConfigImage& r) { encodeAlphasenseModesRecord(ui, r, level, w.readBack); });
+        return sendRecord(w, level < 3 ? 795 : 704, kAlphasenseModesWord);
     case 704:
-        return send(w, level < 4 ? 795 : 705, [&](ConfigImage& r) { encodeGasFanRecord(ui, r); });
+        return sendRecord(w, level < 4 ? 795 : 705, kGasFanWord);
     case 705:
-        return send(w, 795, [&](ConfigImage& r) { encodeFigaroRecord(ui, r, w.readBack); });
+        return sendRecord(w, 795, kFigaroWord);
     case 795:
-        return send(w, 796, [&](ConfigImage& r) { encodeGasLoggingRecord(ui, r, w.readBack); });
+        return sendRecord(w, 796, kGasLoggingWord);
     case 796:
         if (level == 0)
             return passOn(w, 800);
-        return send(w, 797,
-                    [&](ConfigImage& r) { encodeAlphasenseLoggingRecord(ui, r, w.readBack); });
+        return sendRecord(w, 797, kAlphasenseLoggingWord);
     case 797:
         return waitThenPassOn(w, 800);
 
     // ---- pump logging ----
     case 898:
-        return send(w, 899, [&](ConfigImage& r) {
-            encodeFilterPumpLoggingRecord(ui, Pump::A, r, w.readBack);
-        });
+        return sendRecord(w, 899, filterPumpLoggingWord(Pump::A));
     case 899:
         return waitThenPassOn(w, 900);
     case 998:
-        return send(w, 999, [&](ConfigImage& r) {
-            encodeFilterPumpLoggingRecord(ui, Pump::B, r, w.readBack);
-        });
+        return sendRecord(w, 999, filterPumpLoggingWord(Pump::B));
     case 999:
         return waitThenPassOn(w, 1000);
     case 1098:
-        return send(w, 1099,
-                    [&](ConfigImage& r) { encodePumpsCDLoggingRecord(ui, r, w.readBack); });
+        return sendRecord(w, 1099, kPumpsCDLoggingWord);
     case 1099:
         return waitThenPassOn(w, 1200);
     default:
@@ -334,6 +526,36 @@ bool writeStep(KVX_Configurator& w) {
 }
 
 } // namespace
+
+void noteUneditedRecords(KVX_Configurator& w) {
+    ReadBackState& kept = w.readBack;
+    kept.unedited.clear();
+    w.keptAsRead.clear();
+    QList<quint16> words = kept.records.keys();
+    std::sort(words.begin(), words.end());
+    for (const quint16 word : words) {
+        const QList<Field> fields = fieldsOf(word);
+        ConfigImage asShown;
+        if (fields.isEmpty() || !encodeRecord(w, word, asShown))
+            continue;
+        kept.unedited.insert(word, asShown);
+        // Name what the form shows differently from the instrument.
+        const ConfigImage& read = kept.records[word];
+        for (const Field& f : fields) {
+            if (f.width > 4 || f.mask == kEachBit || !asShown.holds(f.at, f.width) ||
+                !read.holds(f.from, f.width))
+                continue;
+            const quint32 mask = f.mask ? f.mask : 0xFFFFFFFF;
+            const quint32 was = fieldValue(read, f.from, f.width) & mask;
+            if (was != (fieldValue(asShown, f.at, f.width) & mask))
+                w.keptAsRead << QStringLiteral("%1 %2%3")
+                                    .arg(QLatin1String(f.name))
+                                    .arg(f.mask ? QStringLiteral("0x%1").arg(was, 0, 16)
+                                                : QString::number(was))
+                                    .arg(QLatin1String(f.unit));
+        }
+    }
+}
 
 QList<WriteWarning> scheduleWarnings(const Ui_KVX_Configurator& ui, const QDateTime& nowUtc) {
     QList<WriteWarning> warnings;
@@ -369,44 +591,29 @@ QList<WriteWarning> scheduleWarnings(const Ui_KVX_Configurator& ui, const QDateT
 int writeEntryState(KVX_Configurator& w) {
     if (w.firmwareLevel <= 4)
         return 600;
-    for (Pump pump : kAllPumps)
-        pumpWidgets(*w.ui, pump).startButton->setEnabled(false);
-    return nextPreludeState(*w.ui, -1);
-}
-
-bool linkUsable(const KVX_Configurator& w) {
-    switch (w.linkStep) {
-    case LinkIdle:
-    case LinkGet:
-    case LinkSet:
-    case LinkSendRequest:
-    case LinkWaitAnswer:
-        return w.sessionState == 0 || w.sessionState >= 100;
-    default:
-        return false;
-    }
+    for (KVX_Configurator::PumpButtonStates& held : w.heldPumpButtons)
+        held.start = false;
+    return nextPreludeState(w, -1);
 }
 
 } // namespace kvx
 
 void KVX_Configurator::KVXWriteButtonPressed() {
-    auto proceed = [this](const QString& title, const QString& text) {
-        return QMessageBox::warning(this, title, text, QMessageBox::Yes | QMessageBox::No,
-                                    QMessageBox::No);
-    };
-    if (proceed(tr("Write configuration data to the KVXv2."),
-                tr("This operation will overwrite all existing KVXv2 configuration data.  Are "
-                   "you sure you wish to proceed?")) != QMessageBox::Yes)
+    if (!canStartWorkflow())
         return;
-    if (!kvx::linkUsable(*this))
+    const QMessageBox::StandardButton answer =
+        askYesNo(tr("Write configuration data to the KVXv2."),
+                 tr("This operation will overwrite all existing KVXv2 configuration data.  Are "
+                    "you sure you wish to proceed?"));
+    if (answer != QMessageBox::Yes || !canStartWorkflow())
         return;
 
     const QDateTime nowUtc = QDateTime::fromMSecsSinceEpoch(nowMs(), Qt::UTC);
     for (const kvx::WriteWarning& warning : kvx::scheduleWarnings(*ui, nowUtc)) {
-        // Only No cancels a warning; the write goes on after any other answer.
-        if (proceed(warning.title, warning.text) == QMessageBox::No)
-            return;
-        if (!kvx::linkUsable(*this))
+        // Each warning may cancel the write; the link is looked at again
+        // after every answer.
+        const QMessageBox::StandardButton reply = askYesNo(warning.title, warning.text);
+        if (reply != QMessageBox::Yes || !canStartWorkflow())
             return;
     }
 

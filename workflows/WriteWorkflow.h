@@ -22,14 +22,17 @@ struct WriteWarning {
 // starts at a specific UTC date/time.
 QList<WriteWarning> scheduleWarnings(const Ui_KVX_Configurator& ui, const QDateTime& nowUtc);
 
-// The state a write starts in: from firmware level 5 the Start buttons are
-// disabled and the first pump whose Stop button is enabled is stopped first
-// (1400..1403); otherwise the record chain (600).
+// The state a write starts in, called with the buttons locked: from firmware
+// level 5 the Start buttons stay disabled after the write's end and the first
+// pump whose Stop button was enabled is stopped first (1400..1403); otherwise
+// the record chain (600).
 int writeEntryState(KVX_Configurator& w);
 
-// True while a connected link can carry a workflow (idle or in an exchange).
-// A modal question may stay open across a link reset; a slot checks this after
-// every answer before it records a request.
-bool linkUsable(const KVX_Configurator& w);
+// At the end of a configuration read: records, for every record read that a
+// write sends back with the same layout, what an unedited write would build
+// from the form, so that a write can tell an edited record from an unedited
+// one (which then goes out exactly as read). Lists in `keptAsRead` the values
+// the form could not show.
+void noteUneditedRecords(KVX_Configurator& w);
 
 } // namespace kvx

@@ -237,7 +237,9 @@ void encodeAlphasenseModesRecord(const Ui_KVX_Configurator& ui, ConfigImage& req
                     (w.algorithm->currentIndex() < 0 && readItem >= w.algorithm->count()))
                     code = readCode;
             }
-            value += 2 * quint32(code & 0x7);
+            // The field holds codes 0-7; a code read beyond that (which no
+            // item of the list shows) goes out as code 0, like no choice.
+            value += 2 * quint32(code <= 7 ? code : 0);
         }
         request.appendU8(value);
     }

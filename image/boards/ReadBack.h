@@ -30,6 +30,10 @@ struct ReadBackState {
     // of disabled boxes and bits without a box, the halt flag while it is
     // hidden, a compensation or NO2 algorithm the form could not show.
     QHash<quint16, ConfigImage> records;
+    // For each record read that a write sends back with the same layout: what
+    // the write builds from the form as the read left it. A write whose record
+    // equals this sends the record as read.
+    QHash<quint16, ConfigImage> unedited;
 
     // The record read under `word`; null when none was.
     const ConfigImage* record(quint16 word) const {

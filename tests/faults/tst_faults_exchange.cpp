@@ -272,6 +272,8 @@ private slots:
         QVERIFY(ports);
         ports->setPorts({});
         DialogScript hand({}, yes ? QMessageBox::Yes : QMessageBox::No);
+        rig.tick();
+        QCoreApplication::processEvents(); // the question is put from the event loop
         QVERIFY(runUntilFallenBack(rig) > 0);
         rig.tick(10);
         QCOMPARE(hand.answered(), 1);

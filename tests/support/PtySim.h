@@ -21,6 +21,8 @@ struct PtySim {
     QTemporaryDir dir;
     std::unique_ptr<QProcess> sim;
     std::unique_ptr<KVX_Configurator> w;
+    // The system's port list as the window sees it: kvx-sim's terminal.
+    std::shared_ptr<QStringList> ports;
 
     QString logPath() const { return dir.filePath("sim.jsonl"); }
 
@@ -41,8 +43,8 @@ struct PtySim {
             return false;
         Platform platform;
         platform.serial = std::move(serial);
-        platform.ports =
-            std::make_unique<ListedPorts>(std::make_shared<QStringList>(QStringList{path}));
+        ports = std::make_shared<QStringList>(QStringList{path});
+        platform.ports = std::make_unique<ListedPorts>(ports);
         w = std::make_unique<KVX_Configurator>(std::move(platform));
         if (!QTest::qWaitFor([&] { return w->ui->kvxConnect->isEnabled(); }, 2000))
             return false;

@@ -6,7 +6,9 @@
 #include "link/Platform.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -20,6 +22,18 @@ public:
     explicit FakeClock(qint64 startMs = 1'700'000'000'000)
         : ms(std::make_shared<qint64>(startMs)) {}
     qint64 nowMs() const override { return *ms; }
+    // Moves with every step forward of the wall time (ticks, advance, sleeps)
+    // and stands still when the wall time is set back.
+    qint64 elapsedMs() const override {
+        if (!monotonicStarted) {
+            monotonicStarted = true;
+            lastWall = *ms;
+        }
+        if (*ms > lastWall)
+            monotonic += *ms - lastWall;
+        lastWall = *ms;
+        return monotonic;
+    }
     void sleepMs(int d) override {
         *ms += d;
         slept += d;
@@ -28,6 +42,11 @@ public:
     // Shared with the test after the clock is handed to the window.
     std::shared_ptr<qint64> ms;
     qint64 slept = 0;
+
+private:
+    mutable bool monotonicStarted = false;
+    mutable qint64 lastWall = 0;
+    mutable qint64 monotonic = 0;
 };
 
 // A handle on a FakeClock owned by the window.
@@ -151,6 +170,9 @@ public:
     QStringList texts;
     // Runs while box number `index` (from 0) is open, just before it is answered.
     std::function<void(int index)> beforeAnswer;
+    // How long each box is left open before it is answered (the event loop
+    // runs meanwhile).
+    int holdMs = 0;
     int answered() const { return int(titles.size()); }
 
 private:
@@ -158,6 +180,13 @@ private:
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || !box->isVisible())
             return;
+        if (box != shown) {
+            shown = box;
+            openFor.start();
+        }
+        if (openFor.elapsed() < holdMs)
+            return;
+        shown = nullptr;
         // A box beyond the script gets `thereafter` (No unless told), so that
         // a test never hangs.
         const QMessageBox::StandardButton answer =
@@ -172,6 +201,8 @@ private:
     QList<QMessageBox::StandardButton> answers;
     QMessageBox::StandardButton thereafter;
     QTimer timer;
+    QPointer<QMessageBox> shown;
+    QElapsedTimer openFor;
 };
 
 } // namespace kvx::test

@@ -1,5 +1,5 @@
-// Pump start/stop from the pump pages, a pump command that has to wait while
-// another workflow is started, and the SCD30 forced calibration.
+// Pump start/stop from the pump pages, a pump command waiting for the link
+// while the operator presses other buttons, and the SCD30 forced calibration.
 #include "WorkflowRig.h"
 #include "image/boards/PumpWidgets.h"
 
@@ -122,14 +122,14 @@ private slots:
         QCOMPARE(r->words(kvx::kCfgGet), Words{0x0010});
     }
 
-    // ---- a pump command waiting for the link when another workflow starts ----
+    // ---- a pump command waiting for the link: nothing else starts meanwhile ----
 
     void waitingPumpCommandGoesBeforeAClockRead() {
         busyLinkWithPumpA();
         pump(Pump::B).flowRate->setValue(2.0);
         r->w->PumpBStartClicked();
-        r->w->KVXReadRTCPressed(); // records its own state over the pump's
-        QCOMPARE(r->w->sessionState, 198);
+        r->w->KVXReadRTCPressed(); // refused while the pump command waits
+        QCOMPARE(r->w->sessionState, 1302);
         r->tick(5);
         QVERIFY(!r->sent(0x8082).isEmpty());
         QVERIFY(r->sent(0x8084).isEmpty());
@@ -140,7 +140,7 @@ private slots:
         for (const Exchange& e : r->log)
             order << e.word;
         order.removeAll(0x8082);
-        QCOMPARE(order, (Words{0x8084, 0x0010}));
+        QCOMPARE(order, (Words{0x8084}));
         QCOMPARE(onlyRecord(0x8084), QByteArray::fromHex("808407D0"));
         QVERIFY(!ui().startPumpB->isEnabled());
         QVERIFY(ui().stopPumpB->isEnabled());
@@ -151,9 +151,12 @@ private slots:
         busyLinkWithPumpA();
         pump(Pump::B).flowRate->setValue(2.0);
         r->w->PumpBStartClicked();
-        DialogScript script({QMessageBox::Yes});
-        r->w->KVXWriteButtonPressed();
+        DialogScript script({}, QMessageBox::Yes);
+        r->w->KVXWriteButtonPressed(); // refused while the pump command waits
+        QCOMPARE(script.answered(), 0);
         r->answering = true;
+        QVERIFY(r->finish());
+        r->w->KVXWriteButtonPressed();
         QVERIFY(r->finish());
 
         QList<QByteArray> records;
@@ -183,9 +186,12 @@ private slots:
         r->w->PumpDStopClicked(); // keeps the link busy (Pump D's stop button is
         r->tick(3);               // enabled only after a start; sending is enough)
         r->w->PumpCStopClicked();
-        DialogScript script({QMessageBox::Yes});
-        r->w->KVXWriteButtonPressed();
+        DialogScript script({}, QMessageBox::Yes);
+        r->w->KVXWriteButtonPressed(); // refused while the stop waits
+        QCOMPARE(script.answered(), 0);
         r->answering = true;
+        QVERIFY(r->finish());
+        r->w->KVXWriteButtonPressed();
         QVERIFY(r->finish());
         Words words = r->words();
         words.removeAll(0xC171);

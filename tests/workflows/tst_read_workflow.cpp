@@ -193,10 +193,11 @@ private slots:
     }
 
     // With no board page enabled the chain runs through to its end in a few
-    // ticks without any exchange (no link at all here).
+    // ticks without any exchange (an idle link, nothing sent).
     void noBoardPagesEndsAtOnce() {
         SimRig sim("full");
         auto& w = sim.w();
+        w.linkStep = kvx::LinkIdle;
         w.lockButtons();
         w.sessionState = 100;
         QList<int> states;
@@ -206,7 +207,7 @@ private slots:
         }
         QCOMPARE(states, (QList<int>{100, 200, 300, 400, 500, 1100}));
         QCOMPARE(w.sessionState, 0);
-        QCOMPARE(w.linkStep, 1000);
+        QCOMPARE(w.linkStep, int(kvx::LinkIdle));
         QVERIFY(w.ui->kvxRead->isEnabled());
         QVERIFY(!w.ui->scd30CalButton->isEnabled());
     }

@@ -161,7 +161,7 @@ private slots:
         DialogScript script({QMessageBox::Yes});
         r->w->KVXWriteButtonPressed();
         QCOMPARE(r->w->sessionState, 600);
-        QVERIFY(ui().startPumpA->isEnabled());
+        QVERIFY(!ui().startPumpA->isEnabled()); // locked while the write runs
         QVERIFY(!ui().startPumpB->isEnabled());
         QVERIFY(r->finish());
         QVERIFY(!r->words().contains(0x8084));
