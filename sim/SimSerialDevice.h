@@ -25,6 +25,14 @@ public:
     // When set, open() succeeds only for this port name.
     void setExpectedPortName(const QString& name) { expectedName = name; }
 
+    // Another instrument on the same port, closed (the old one unplugged).
+    void plug(std::shared_ptr<Instrument> instrument) {
+        sim = std::move(instrument);
+        opened = false;
+    }
+    // Bytes delivered with the instrument's next output, as if they came down
+    // the line (tests feed the configurator arbitrary bytes this way).
+    void inject(const QByteArray& bytes) { injected += bytes; }
     Instrument& instrument() { return *sim; }
     std::shared_ptr<Instrument> sharedInstrument() const { return sim; }
     QString portName() const { return name; }
@@ -51,6 +59,7 @@ private:
     QString name;
     QString expectedName;
     QByteArray sent;
+    QByteArray injected;
     bool opened = false;
     bool openFails = false;
     bool settingsApplied = false;
