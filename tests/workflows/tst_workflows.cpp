@@ -304,7 +304,7 @@ private slots:
         QMap<QString, QString> reread = formValues(later.w());
         // The new cartridges' stamps read back in the instrument's own form.
         // The counters of a new cartridge start afresh in the form only.
-        for (const QString& counter : {"pumpARun", "pumpAVolume", "pumpDRun", "pumpDVolume"})
+        for (const char* counter : {"pumpARun", "pumpAVolume", "pumpDRun", "pumpDVolume"})
             edited.remove(counter), reread.remove(counter);
         for (const char* name : {"pumpAInstall", "pumpDInstall"}) {
             const auto stamp = [](const QString& text, const char* form) {
