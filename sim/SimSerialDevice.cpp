@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include <utility>
+
 namespace kvx::sim {
 
 SimSerialDevice::SimSerialDevice(std::shared_ptr<Instrument> instrument)
@@ -43,7 +45,7 @@ QByteArray SimSerialDevice::readAvailable() {
     if (!isOpen())
         return {};
     syncTime();
-    return sim->takeOutput();
+    return sim->takeOutput() + std::exchange(injected, QByteArray());
 }
 
 void SimSerialDevice::write(const QByteArray& bytes) {

@@ -33,6 +33,14 @@ public:
         opened = false;
     }
 
+    // Another instrument on the same port, closed (the old one unplugged).
+    void plug(std::shared_ptr<Instrument> instrument) {
+        sim = std::move(instrument);
+        opened = false;
+    }
+    // Bytes delivered with the instrument's next output, as if they came down
+    // the line (tests feed the configurator arbitrary bytes this way).
+    void inject(const QByteArray& bytes) { injected += bytes; }
     Instrument& instrument() { return *sim; }
     std::shared_ptr<Instrument> sharedInstrument() const { return sim; }
     QString portName() const { return name; }
@@ -60,6 +68,7 @@ private:
     QString name;
     QString expectedName;
     QByteArray sent;
+    QByteArray injected;
     bool opened = false;
     bool lost = false;
     bool openFails = false;

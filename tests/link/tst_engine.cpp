@@ -1,227 +1,301 @@
-// The tick: receiving, answer detection, the console, the link steps with
-// their timeouts and resends, and the firmware level fallback.
-#include "app/KVX_Configurator.h"
-#include "link/LinkConstants.h"
-#include "tests/support/TestPlatform.h"
-#include "ui_KVX_Configurator.h"
+// The session engine tick by tick against the in-process instrument: what goes
+// out on which tick, how received bytes are taken, the retries and the 500 ms
+// answer timeout for every class of fault, the farewell's quiet second and its
+// cap, and the wait when the window closes.
+#include "tests/support/SimRig.h"
 
 #include <QtTest>
 
+using namespace kvx;
 using namespace kvx::test;
 
 namespace {
 
-const QByteArray kBoards = "0,Main,M1,1,Sorbent,S7,2,Filter,F2,3,x,x,4,Filter,F4,5,x,x,6,Gas,G9";
+sim::InstrumentConfig withFaults(const QByteArray& json) {
+    auto config = SimRig::load("full");
+    QString error;
+    if (!config.faults.read(QJsonDocument::fromJson(json).object(), &error))
+        qFatal("faults %s: %s", json.constData(), qPrintable(error));
+    return config;
+}
 
-// "N,w1,...,crc" for the given record bytes.
-QByteArray answerFor(const QByteArray& record) {
-    QByteArray out = QByteArray::number(record.size());
-    for (int i = 0; i + 1 < record.size(); i += 2)
-        out += ',' + QByteArray::number((quint8(record[i]) << 8) | quint8(record[i + 1]));
-    out += ',' + QByteArray::number(kvx::crc16Modbus(record));
+QStringList foldRepeats(const QStringList& lines) {
+    QStringList out;
+    for (const QString& line : lines)
+        if (out.isEmpty() || out.last() != line)
+            out << line;
     return out;
 }
+
+// When the instrument received its last command line.
+qint64 lastCommandAt(SimRig& rig) {
+    const QList<QJsonObject> commands = rig.sim().log().ofKind("command");
+    return commands.isEmpty() ? -1 : qint64(commands.last().value("t").toDouble());
+}
+
+const QString kResetLine = QStringLiteral("\x1b"
+                                          "c");
+const QString kLevelLine = getLine(kFirmwareLevelRecord);
+constexpr int kConnects = -2;
 
 } // namespace
 
 class EngineTest : public QObject {
     Q_OBJECT
 
-    Rig rig;
-    std::unique_ptr<KVX_Configurator> w;
-
-    void tick(int n = 1) {
-        for (int i = 0; i < n; ++i)
-            w->UpdateTicker();
-    }
-    // Echo of what was sent, then the answer, then the prompt.
-    void reply(const QByteArray& sent, const QByteArray& answer) {
-        rig.device->incoming += sent + "\n" + answer + "\r\ncli> ";
-    }
-    void connectToIdle() { QVERIFY(rig.connectIdle(*w, kBoards)); }
-    // Starts one exchange from a session state and runs it to completion or
-    // reset, answering each line sent with the next of `answers` (an empty
-    // entry means no answer at all).
-    void runExchange(quint16 word, const QList<QByteArray>& answers, int maxTicks = 400) {
-        int next = 0;
-        rig.device->onWrite = [&](const QByteArray& bytes) {
-            if (next < answers.size() && !answers[next].isNull())
-                reply(bytes, answers[next]);
-            ++next;
-        };
-        w->startGet(word, 0);
-        for (int i = 0; i < maxTicks && w->linkStep != 0 && w->linkStep != 1000; ++i) {
-            tick();
-            rig.clock.advance(20);
-        }
-        rig.device->onWrite = nullptr;
-    }
+    QStringList cleanLines;
+    QMap<QString, QString> cleanForm;
 
 private slots:
-    void init() {
-        rig = Rig();
-        w = rig.window();
-    }
-    void cleanup() {
-        rig.device->onWrite = nullptr;
-        w.reset();
-    }
-
-    void lineFeedDroppedAndAnswerMirrored() {
-        connectToIdle();
-        w->ui->kvxOutputBox->clear();
-        rig.device->incoming = "ab\ncli> ";
-        tick();
-        QCOMPARE(w->ui->kvxOutputBox->toPlainText(), QString("abcli> "));
-        QVERIFY(w->rxText.isEmpty());
-        QCOMPARE(w->promptSeen, 0);
+    void initTestCase() {
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        cleanLines = rig.lines();
+        cleanForm = formValues(rig.w());
+        QCOMPARE(cleanLines.size(), 2 + 1 + 49); // reset, board list, level, the read
     }
 
-    void nulMarkedOnTheAnswerItArrivedIn() {
-        connectToIdle();
-        w->ui->kvxOutputBox->clear();
-        rig.device->incoming = QByteArray("x\0y\rcli> ", 9);
-        tick();
-        QCOMPARE(w->ui->kvxOutputBox->toPlainText(), QString("xy\ncli> <NUL>\n"));
-        rig.device->incoming = "z\rcli> ";
-        tick();
-        QCOMPARE(w->ui->kvxOutputBox->toPlainText(), QString("xy\ncli> <NUL>\nz\ncli> "));
+    // What goes out on each tick after Connect: the reset sequence once the
+    // port is open, the board list on the tick after the prompt, and every
+    // request two ticks after the session state that started it.
+    void bytesPerTick() {
+        SimRig rig("full");
+        rig.tick();
+        rig.w().KVXConnectButtonPressed();
+        QStringList perTick;
+        for (int i = 0, sent = 0; i < 13; ++i, sent = int(rig.device->written().size())) {
+            rig.tick();
+            perTick << QString::fromLatin1(rig.device->written().mid(sent));
+        }
+        QCOMPARE(perTick,
+                 (QStringList{"", kResetLine + "\r", "", "show_boards_cal\r", "", "", "",
+                              "21504 112 2 cfg_get\r", "", "", "", "", getLine(0x0010) + "\r"}));
     }
 
-    void splitAnswerExaminedWhenThePromptArrives() {
-        connectToIdle();
-        w->ui->kvxOutputBox->clear();
-        rig.device->incoming = "par";
-        tick();
-        QCOMPARE(w->rxText, QString("par"));
-        QVERIFY(w->ui->kvxOutputBox->toPlainText().isEmpty());
-        rig.device->incoming = "tial\rcli";
-        tick();
-        rig.device->incoming = "> ";
-        tick();
-        QCOMPARE(w->ui->kvxOutputBox->toPlainText(), QString("partial\ncli> "));
-        QVERIFY(w->rxText.isEmpty());
+    // Line feeds are dropped, NULs dropped and marked once at the end of the
+    // mirrored answer, and an answer is taken only in the tick its prompt
+    // arrives, with whatever followed it in that tick.
+    void receivedText_data() {
+        QTest::addColumn<QList<QByteArray>>("pieces"); // one per tick
+        QTest::addColumn<QString>("afterFirst");       // the receive text then
+        QTest::addColumn<QString>("console");
+        QTest::newRow("letters, line feed, prompt") << QList<QByteArray>{"ab\ncli> "} << ""
+                                                    << "abcli> ";
+        QTest::newRow("NUL") << QList<QByteArray>{QByteArray("x\0y\rcli> ", 9), "z\rcli> "} << ""
+                             << "xy\ncli> <NUL>\nz\ncli> ";
+        QTest::newRow("split") << QList<QByteArray>{"par", "tial\rcli", "> x"} << "par"
+                               << "partial\ncli> x";
+    }
+    void receivedText() {
+        QFETCH(QList<QByteArray>, pieces);
+        QFETCH(QString, afterFirst);
+        QFETCH(QString, console);
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        rig.w().ui->kvxOutputBox->clear();
+        for (const QByteArray& piece : pieces) {
+            rig.inject(piece);
+            rig.tick();
+            if (&piece == &pieces.first())
+                QCOMPARE(rig.w().rxText, afterFirst);
+        }
+        QCOMPARE(rig.w().ui->kvxOutputBox->toPlainText(), console);
+        QVERIFY(rig.w().rxText.isEmpty());
     }
 
     void consoleIsBounded() {
-        connectToIdle();
-        const QByteArray chunk(70000, 'a');
+        SimRig rig("full");
+        QVERIFY(rig.connect());
         for (int i = 0; i < 5; ++i) {
-            rig.device->incoming = chunk + "cli> ";
-            tick();
+            rig.inject(QByteArray(70000, 'a') + "cli> ");
+            rig.tick();
         }
-        // After four answers of 70005 characters the console holds more than
-        // the limit, so the fifth starts it afresh.
-        QCOMPARE(w->ui->kvxOutputBox->document()->characterCount() - 1, 70005);
+        // Four answers hold more than the limit, so the fifth starts afresh.
+        QCOMPARE(rig.w().ui->kvxOutputBox->document()->characterCount() - 1, 70005);
     }
 
-    void boardListRequestedTheTickAfterThePrompt() {
-        *rig.ports = {"ttyUSB0"};
-        tick();
-        w->KVXConnectButtonPressed();
-        tick(2);
-        rig.device->written.clear();
-        rig.device->incoming = "\x1b"
-                               "c\r\ncli> ";
-        tick();
-        QVERIFY(rig.device->written.isEmpty());
-        tick();
-        QCOMPARE(rig.device->written, QByteArray("show_boards_cal\r"));
-    }
-
-    void firmwareLevelRequestLine() {
-        connectToIdle();
-        w->sessionState = 2;
-        tick(); // session state 2 starts the exchange
-        QVERIFY(rig.device->written.isEmpty());
-        tick(); // link 6 -> 8
-        QVERIFY(rig.device->written.isEmpty());
-        tick(); // link 8 sends
-        QCOMPARE(rig.device->written, QByteArray("21504 112 2 cfg_get\r"));
-    }
-
-    void noFirmwareLevelRecordMeansLevelZero() {
-        connectToIdle();
-        w->responseImage.resetRequest(0x1234);
-        runExchange(0x0070, {"0", "0", "0", "0"});
-        QCOMPARE(w->linkStep, 0);
-        QCOMPARE(w->responseImage.length, quint16(0));
-    }
-
-    void noDataForAnyOtherRecordResets() {
-        connectToIdle();
-        runExchange(0x0020, {"0", "0", "0", "0"});
-        QCOMPARE(w->linkStep, 1000);
-        QCOMPARE(rig.device->written.count("cfg_get\r"), 4);
-    }
-
-    void sessionStateWaitsForTheLink() {
-        connectToIdle();
-        const QByteArray level("\x00\x70\x00\x05", 4);
-        rig.device->onWrite = [this, level](const QByteArray& bytes) {
-            reply(bytes, answerFor(level));
+    // Each class of fault, aimed at one line (`only`): how often that line
+    // goes out; whether the connection and its read still succeed (then
+    // exactly as a clean one: ms = kConnects) or how long after the last line
+    // the link falls back (-1: not timed; counted to the tick after the reset,
+    // so two ticks over the waits), sending nothing after giving up.
+    void faults_data() {
+        QTest::addColumn<QByteArray>("faults");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("sends");
+        QTest::addColumn<int>("ms");
+        auto row = [](const char* name, QByteArray faults, const QString& only, const QString& line,
+                      int sends, int ms) {
+            if (!only.isEmpty())
+                faults += ",\"only\":\"" + only.toLatin1() + '"';
+            QTest::newRow(name) << "{" + faults + "}" << line << sends << ms;
         };
-        w->sessionState = 2;
-        tick(3); // request sent; the answer is queued at once
-        QCOMPARE(w->sessionState, 3);
-        QCOMPARE(w->linkStep, 9);
-        tick(); // answer parsed in the link step; state 3 runs in the same tick
-        QCOMPARE(w->linkStep, 0);
-        QCOMPARE(w->firmwareLevel, 5);
-        QCOMPARE(w->sessionState, 4);
+        const QString boards = "show_boards_cal", scd30 = getLine(0x4036), none;
+        row("silent", R"("silent":true)", none, kResetLine, 1, 2040);
+        row("echo, no prompt", R"("noAnswerFirst":4)", "\\u001bc", kResetLine, 1, 2060);
+        row("board list lost 3x", R"("noAnswerFirst":3)", boards, boards, 4, kConnects);
+        row("board list lost 4x", R"("noAnswerFirst":4)", boards, boards, 4, 560);
+        row("board list of 20", R"("boardListFields":20)", none, "menu", 1, 1060);
+        row("board list of 22", R"("boardListFields":22)", none, "menu", 1, 1060);
+        row("level lost 3x", R"("noAnswerFirst":3)", kLevelLine, kLevelLine, 4, kConnects);
+        row("level lost 4x", R"("noAnswerFirst":4)", kLevelLine, kLevelLine, 4, 560);
+        row("level bad CRC 3x", R"("badCrcFirst":3)", kLevelLine, kLevelLine, 4, kConnects);
+        row("level bad CRC 4x", R"("badCrcFirst":4)", kLevelLine, kLevelLine, 4, 60);
+        row("SCD30 bad count 3x", R"("badCountFirst":3)", scd30, scd30, 4, kConnects);
+        row("SCD30 bad count 4x", R"("badCountFirst":4)", scd30, scd30, 4, 60);
+        row("every record lost 3x", R"("noAnswerFirst":3)", "cfg_get", kLevelLine, 4, kConnects);
+        row("endless, no prompt", R"("endlessAfter":0)", none, kResetLine, 1, -1);
+        row("endless, no board list", R"("endlessAfter":1)", none, boards, 4, -1);
+        row("endless in the read", R"("endlessAfter":6)", none, getLine(0x0040), 4, -1);
+        row("cable pulled, board list", R"("cablePulledAfter":1)", none, boards, 0, -1);
+        row("cable pulled, read", R"("cablePulledAfter":20)", none, getLine(0x40A6), 0, -1);
+        // Dirt in and before the answers, answers in pieces or late: every
+        // line goes out once.
+        for (const char* dirt :
+             {R"("nulBytes":true,"lineFeeds":true)", R"("garbageBytes":7)",
+              R"("chunkSize":1,"chunkDelayMs":5)", R"("answerDelayMs":400)",
+              R"("nulBytes":true,"garbageBytes":3,"chunkSize":3,"chunkDelayMs":30)"})
+            row(dirt, dirt, none, kLevelLine, 1, kConnects);
     }
-
-    void lateAnswerToAnEarlierRecordIsNotTaken() {
-        connectToIdle();
-        const QByteArray first("\x00\x20\x80\x00", 4);
-        runExchange(0x0020, {answerFor(first)});
-        QCOMPARE(w->linkStep, 0);
-        // The next record's line goes out; a late second answer to the first
-        // record (its own echo in front) arrives before the real answer.
-        const QByteArray second("\x00\x30\x41\x42", 4);
-        w->requestImage.resetRequest(0x0020);
-        w->requestImage.finishRequest();
-        const QByteArray firstLine = kvx::requestLine(w->requestImage, kvx::kCfgGet);
-        w->startGet(0x0030, 0);
-        tick(3); // the line for 0x0030 is sent
-        QCOMPARE(w->linkStep, 9);
-        reply(firstLine, answerFor(first));
-        tick();
-        QCOMPARE(w->linkStep, 9); // not taken
-        rig.device->incoming += kvx::requestLine(w->requestImage, kvx::kCfgGet) + "\n" +
-                                answerFor(second) + "\r\ncli> ";
-        tick();
-        QCOMPARE(w->linkStep, 0);
-        QCOMPARE(w->responseImage.readU16(2), quint16(0x4142));
-    }
-
-    void disconnectDuringAnExchange() {
-        connectToIdle();
-        w->startGet(0x0020, 0);
-        tick(2);
-        QCOMPARE(w->linkStep, 9);
-        DialogScript yes({QMessageBox::Yes});
-        w->KVXDisconnectButtonPressed();
-        rig.device->written.clear();
-        tick();
-        QCOMPARE(rig.device->written, QByteArray("menu\r"));
-        rig.clock.advance(1000);
-        tick(2);
-        QCOMPARE(w->linkStep, 1000);
-        // The reset handed the session back to the Ready page.
-        QCOMPARE(w->sessionState, 2);
-        QVERIFY(w->ui->configurationOutputBox->toPlainText().startsWith("Ready to Connect"));
-    }
-
-    void farewellEndsEvenIfTheDeviceNeverFallsSilent() {
-        connectToIdle();
-        w->linkStep = 997;
-        for (int i = 0; i < 400 && w->linkStep != 1000; ++i) {
-            rig.device->incoming += "chatter";
-            tick();
-            rig.clock.advance(20);
+    void faults() {
+        QFETCH(QByteArray, faults);
+        QFETCH(QString, line);
+        QFETCH(int, sends);
+        QFETCH(int, ms);
+        const bool connects = ms == kConnects;
+        SimRig rig(withFaults(faults));
+        rig.tick();
+        rig.w().KVXConnectButtonPressed();
+        int longest = 0;
+        QVERIFY(rig.tickUntil([&] {
+            longest = std::max(longest, int(rig.w().rxText.size()));
+            return (rig.w().linkStep == LinkIdle && rig.w().sessionState == 0) ||
+                   rig.w().linkStep == LinkNone;
+        }));
+        QVERIFY2(longest <= kRxLimit, qPrintable(QString::number(longest)));
+        QCOMPARE(rig.w().linkStep == LinkIdle, connects);
+        const QStringList lines = rig.lines();
+        QCOMPARE(lines.count(line), sends);
+        if (connects) {
+            QCOMPARE(foldRepeats(lines), cleanLines);
+            const QMap<QString, QString> form = formValues(rig.w());
+            QVERIFY2(form == cleanForm, qPrintable(differences(cleanForm, form)));
+            QCOMPARE(rig.w().ui->kvxOutputBox->toPlainText().contains("<NUL>"),
+                     faults.contains("nul"));
+            return;
         }
-        QCOMPARE(w->linkStep, 1000);
+        const qint64 waited = rig.now() - lastCommandAt(rig);
+        if (ms >= 0)
+            QCOMPARE(waited, ms);
+        rig.tick(100);
+        QCOMPARE(rig.lines(), lines);
+        const QString problems = fallenBackProblems(rig.w());
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    }
+
+    // Read RTC answered one byte at a time: the 500 ms timeout runs from the
+    // last byte heard, so pauses up to 500 ms keep the exchange alive.
+    void answerTimeoutRunsFromTheLastByte_data() {
+        QTest::addColumn<int>("pauseMs");
+        QTest::addColumn<bool>("arrives");
+        QTest::newRow("480 ms") << 480 << true;
+        QTest::newRow("500 ms") << 500 << true;
+        QTest::newRow("520 ms") << 520 << false;
+    }
+    void answerTimeoutRunsFromTheLastByte() {
+        QFETCH(int, pauseMs);
+        QFETCH(bool, arrives);
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        const QString before = rig.w().ui->utcText->text();
+        rig.sim().faults().chunkSize = 1;
+        rig.sim().faults().chunkDelayMs = pauseMs;
+        rig.tick(100); // the clock moves on, so a new read shows a new time
+        rig.w().KVXReadRTCPressed();
+        QCOMPARE(rig.settle(), arrives);
+        QCOMPARE(rig.lines().mid(cleanLines.size()), QStringList(arrives ? 1 : 4, getLine(0x0010)));
+        QCOMPARE(rig.w().ui->utcText->text() != before, arrives);
+    }
+
+    // An answer to an earlier request, its own echo in front, that comes in
+    // before the answer to the line just sent is not taken for it.
+    void lateAnswerToAnEarlierRequestIsNotTaken() {
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        rig.sim().faults().answerDelayMs = 100;
+        rig.w().KVXReadRTCPressed();
+        QVERIFY(rig.tickUntil([&] { return rig.w().linkStep == LinkWaitAnswer; }));
+        // The UTC offset record (0x0020: 0x7E0C, -5 h) would read as no date.
+        rig.inject((getLine(0x0020) + "\r\n4,32,32268,").toLatin1() +
+                   QByteArray::number(crc16Modbus(QByteArray::fromHex("00207E0C"))) + "\r\ncli> ");
+        QVERIFY(rig.settle());
+        QVERIFY2(rig.w().ui->utcText->text().startsWith("03/07/2025 22:3"),
+                 qPrintable(rig.w().ui->utcText->text()));
+    }
+
+    // Disconnect sends the farewell and resets after a quiet second, also in
+    // the middle of an exchange; a device that never falls silent holds the
+    // link no longer than 5 s.
+    void farewell_data() {
+        QTest::addColumn<bool>("inExchange");
+        QTest::addColumn<bool>("chatter");
+        QTest::addColumn<int>("ms");
+        // Counted from the tick after "menu" to the tick after the reset; the
+        // instrument's menu text is the last byte heard, a tick after "menu"
+        // (a silent one: "menu" itself).
+        QTest::newRow("idle") << false << false << 1040;
+        QTest::newRow("in an exchange") << true << false << 1020;
+        QTest::newRow("never silent") << false << true << 5040;
+    }
+    void farewell() {
+        QFETCH(bool, inExchange);
+        QFETCH(bool, chatter);
+        QFETCH(int, ms);
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        if (inExchange) {
+            rig.sim().faults().silent = true;
+            rig.w().KVXReadRTCPressed();
+            QVERIFY(rig.tickUntil([&] { return rig.w().linkStep == LinkWaitAnswer; }));
+        }
+        {
+            DialogScript yes({QMessageBox::Yes});
+            rig.w().KVXDisconnectButtonPressed();
+        }
+        rig.tick();
+        QCOMPARE(rig.lines().last(), QString("menu"));
+        const qint64 sentAt = rig.now();
+        QVERIFY(rig.tickUntil([&] {
+            if (chatter)
+                rig.inject("chatter");
+            return rig.w().linkStep == LinkNone;
+        }));
+        const qint64 waited = rig.now() - sentAt;
+        QCOMPARE(waited, ms);
+        rig.tick();
+        QCOMPARE(rig.lines().last(), QString("menu"));
+        const QString problems = fallenBackProblems(rig.w());
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    }
+
+    // Closing the window while connected says farewell and waits a second
+    // before the port closes; while disconnected it sends nothing.
+    void closing_data() {
+        QTest::addColumn<bool>("connected");
+        QTest::newRow("connected") << true;
+        QTest::newRow("disconnected") << false;
+    }
+    void closing() {
+        QFETCH(bool, connected);
+        SimRig rig("full");
+        QVERIFY(!connected || rig.connect());
+        const int sent = int(rig.lines().size());
+        const qint64 before = rig.now();
+        rig.window.reset();
+        QCOMPARE(rig.lines().size(), sent + (connected ? 1 : 0));
+        QCOMPARE(rig.sim().inMenu(), connected);
+        const qint64 waited = rig.now() - before;
+        QCOMPARE(waited, connected ? 1000 : 0); // 10 ms sleeps until more than 999 ms passed
     }
 };
 

@@ -5,8 +5,7 @@
 
 #include "app/KVX_Configurator.h"
 #include "link/LinkConstants.h"
-#include "tests/support/TestPlatform.h"
-#include "ui_KVX_Configurator.h"
+#include "tests/support/SimRig.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -21,8 +20,9 @@ struct PtySim {
     QTemporaryDir dir;
     std::unique_ptr<QProcess> sim;
     std::unique_ptr<KVX_Configurator> w;
-    // The system's port list as the window sees it: kvx-sim's terminal.
-    std::shared_ptr<QStringList> ports;
+    // The window's port list: tests take the terminal away and bring it back.
+    std::shared_ptr<QStringList> ports = std::make_shared<QStringList>();
+    QString path;
 
     QString logPath() const { return dir.filePath("sim.jsonl"); }
 
@@ -38,12 +38,12 @@ struct PtySim {
         timer.start();
         while (!sim->canReadLine() && timer.elapsed() < 5000)
             sim->waitForReadyRead(100);
-        const QString path = QString::fromLocal8Bit(sim->readLine()).trimmed();
+        path = QString::fromLocal8Bit(sim->readLine()).trimmed();
         if (!path.startsWith(QLatin1String("/dev/")))
             return false;
+        *ports = QStringList{path};
         Platform platform;
         platform.serial = std::move(serial);
-        ports = std::make_shared<QStringList>(QStringList{path});
         platform.ports = std::make_unique<ListedPorts>(ports);
         w = std::make_unique<KVX_Configurator>(std::move(platform));
         if (!QTest::qWaitFor([&] { return w->ui->kvxConnect->isEnabled(); }, 2000))

@@ -1,15 +1,17 @@
 // A configurator window wired in-process to a simulated instrument, both on
-// one fake clock, so that a test can run whole connections tick by tick.
+// one fake clock, so that a test can run whole connections tick by tick; and
+// the checks that tests over either rig share.
 #pragma once
 
 #include "app/KVX_Configurator.h"
+#include "image/ConfigImage.h"
 #include "link/LinkConstants.h"
 #include "sim/Instrument.h"
 #include "sim/SimSerialDevice.h"
 #include "tests/support/TestPlatform.h"
 #include "ui_KVX_Configurator.h"
 
-#include <QTest>
+#include <QtWidgets>
 
 #include <functional>
 #include <memory>
@@ -34,12 +36,8 @@ struct SimRig {
         *ms = startMs;
         attach(std::move(existing));
     }
-
-    ~SimRig() {
-        // The window says farewell while it goes; the device still answers.
-        window.reset();
-    }
-
+    // The window says farewell while it goes; the device still answers.
+    ~SimRig() { window.reset(); }
     SimRig(SimRig&&) = default;
 
     static sim::InstrumentConfig load(const QString& preset) {
@@ -53,6 +51,18 @@ struct SimRig {
     KVX_Configurator& w() { return *window; }
     sim::Instrument& sim() { return *instrument; }
     qint64 now() const { return *ms; }
+    // The command lines the instrument received, in order.
+    QStringList lines() const { return instrument->log().commandLines(); }
+    // Bytes that arrive with the instrument's next output.
+    void inject(const QByteArray& bytes) { device->inject(bytes); }
+    // Unplugs the instrument and plugs in another on the same port.
+    void plug(const sim::InstrumentConfig& config) {
+        instrument = std::make_shared<sim::Instrument>(config, *ms);
+        device->plug(instrument);
+    }
+    void setPorts(const QStringList& names) {
+        static_cast<sim::SimPortSource*>(window->portSource.get())->setPorts(names);
+    }
 
     // One tick of the configurator, then the clock moves on by a tick.
     void tick(int n = 1) {
@@ -88,11 +98,25 @@ struct SimRig {
                    maxTicks) &&
                window->linkStep == LinkIdle;
     }
+    // Runs until the link has fallen back, then one tick more (the Ready page
+    // shows); the fake time of the fall-back, or -1.
+    qint64 fallBack(int maxTicks = 20000) {
+        if (!tickUntil([this] { return window->linkStep == LinkNone; }, maxTicks))
+            return -1;
+        const qint64 at = now();
+        tick();
+        return at;
+    }
+    // Presses Write and answers every question with Yes.
+    void pressWrite() {
+        DialogScript yes({}, QMessageBox::Yes);
+        window->KVXWriteButtonPressed();
+    }
 
     // The request word of every `command` the instrument received, in order.
     QList<quint16> requestedWords(const QString& command = QStringLiteral("cfg_get")) const {
         QList<quint16> words;
-        for (const QString& line : instrument->log().commandLines()) {
+        for (const QString& line : lines()) {
             const QStringList items = line.split(' ', Qt::SkipEmptyParts);
             // crc, data words from last to first, length, command
             if (items.size() >= 4 && items.last() == command)
@@ -108,8 +132,7 @@ private:
     void attach(std::shared_ptr<sim::Instrument> existing) {
         instrument = std::move(existing);
         auto dev = std::make_unique<sim::SimSerialDevice>(instrument);
-        auto clockMs = ms;
-        dev->setClockSource([clockMs] { return *clockMs; });
+        dev->setClockSource([clockMs = ms] { return *clockMs; });
         device = dev.get();
         Platform p;
         auto clock = std::make_unique<FakeClock>();
@@ -121,5 +144,108 @@ private:
         window->ticker->stop();
     }
 };
+
+// The command line a cfg_get of `word` goes out as (without the carriage return).
+inline QString getLine(quint16 word) {
+    ConfigImage image;
+    image.resetRequest(word);
+    image.finishRequest();
+    return QString::fromLatin1(requestLine(image, kCfgGet)).chopped(1);
+}
+
+// The value and enabled state of every input on the enabled board pages (the
+// Figaro page is never enabled), by object name; the running clock's texts
+// left out.
+inline QMap<QString, QString> formValues(KVX_Configurator& w) {
+    QMap<QString, QString> values;
+    for (QWidget* page : {w.ui->Tab_Main, w.ui->Tab_Gas, w.ui->Tab_Alphasense, w.ui->Tab_PumpA,
+                          w.ui->Tab_PumpB, w.ui->Tab_PumpC, w.ui->Tab_PumpD}) {
+        if (!page->isEnabled())
+            continue;
+        for (QWidget* widget : page->findChildren<QWidget*>()) {
+            const QString name = widget->objectName();
+            const char* property = qobject_cast<QLineEdit*>(widget)          ? "text"
+                                   : qobject_cast<QDateTimeEdit*>(widget)    ? "dateTime"
+                                   : qobject_cast<QAbstractSpinBox*>(widget) ? "value"
+                                   : qobject_cast<QComboBox*>(widget)        ? "currentText"
+                                   : qobject_cast<QAbstractButton*>(widget)  ? "checked"
+                                                                             : nullptr;
+            if (property && name != "utcText" && name != "localText" && !name.startsWith("qt_"))
+                values.insert(name, widget->property(property).toString() +
+                                        (widget->isEnabledTo(page) ? "" : " (disabled)"));
+        }
+    }
+    return values;
+}
+
+// The entries of `got` that differ from `want`, for failure messages.
+inline QString differences(const QMap<QString, QString>& want, const QMap<QString, QString>& got) {
+    QStringList out;
+    for (auto it = want.begin(); it != want.end(); ++it) {
+        if (got.value(it.key()) != it.value())
+            out << it.key() + ": " + it.value() + " -> " + got.value(it.key());
+    }
+    return out.join('\n');
+}
+
+// What is wrong with the window if it is not back in the disconnected phase,
+// Ready page up, every page cleared and out of the tab row (empty if nothing).
+// The sample ID, the clock and the Alphasense types are not cleared; the
+// Figaro page is never enabled, so never cleared either.
+inline QString fallenBackProblems(KVX_Configurator& w) {
+    QStringList out;
+    const Ui_KVX_Configurator& ui = *w.ui;
+    if (w.linkStep != LinkNone || w.serialPort->isOpen())
+        out << "link still up";
+    if (!ui.configurationOutputBox->toPlainText().startsWith("Ready to Connect to KVXv2"))
+        out << "no Ready page";
+    if (!ui.kvxComList->isEnabled() || ui.kvxConnect->isHidden() || !ui.kvxDisconnect->isHidden() ||
+        !ui.kvxWrite->isHidden() || !ui.kvxRead->isHidden() || ui.configuratorTabs->count() != 1)
+        out << "connection widgets or tabs not reset";
+    for (QLineEdit* id : {ui.kvxIDBox, ui.gasIDBox, ui.pumpAIDBox, ui.pumpBIDBox, ui.pumpsCDIDBox})
+        if (!id->isHidden() || !id->text().isEmpty())
+            out << id->objectName();
+    const QStringList kept = {"sampleID", "utcText", "localText", "as1Type",
+                              "as2Type",  "as3Type", "as4Type"};
+    if (ui.Tab_Figaro->isEnabled())
+        out << "Tab_Figaro";
+    for (QWidget* page : {ui.Tab_Main, ui.Tab_Gas, ui.Tab_Alphasense, ui.Tab_PumpA, ui.Tab_PumpB,
+                          ui.Tab_PumpC, ui.Tab_PumpD}) {
+        if (page->isEnabled())
+            out << page->objectName();
+        for (QCheckBox* box : page->findChildren<QCheckBox*>())
+            if (box->objectName().contains("Log") && (box->isChecked() || !box->isEnabledTo(page)))
+                out << box->objectName();
+        for (QLineEdit* edit : page->findChildren<QLineEdit*>())
+            if (!edit->text().isEmpty() && !kept.contains(edit->objectName()) &&
+                !edit->objectName().startsWith("qt_"))
+                out << edit->objectName();
+    }
+    return out.join(", ");
+}
+
+// Applies blank-separated edits to the window's controls: "name" (a click),
+// "name=value" (text or number), "name#index" and "name@ISO date-time".
+inline void applyEdits(KVX_Configurator& w, const QString& edits) {
+    for (const QString& e : edits.split(' ', Qt::SkipEmptyParts)) {
+        const QString name = e.section(QRegularExpression("[=#@]"), 0, 0);
+        const QString value = e.mid(name.size() + 1);
+        QWidget* widget = w.findChild<QWidget*>(name);
+        if (!widget)
+            qFatal("no control %s", qPrintable(name));
+        if (auto* text = qobject_cast<QLineEdit*>(widget))
+            text->setText(value);
+        else if (auto* number = qobject_cast<QDoubleSpinBox*>(widget))
+            number->setValue(value.toDouble());
+        else if (auto* count = qobject_cast<QSpinBox*>(widget))
+            count->setValue(value.toInt());
+        else if (auto* when = qobject_cast<QDateTimeEdit*>(widget))
+            when->setDateTime(QDateTime::fromString(value, Qt::ISODate));
+        else if (auto* combo = qobject_cast<QComboBox*>(widget))
+            combo->setCurrentIndex(value.toInt());
+        else
+            qobject_cast<QAbstractButton*>(widget)->click();
+    }
+}
 
 } // namespace kvx::test

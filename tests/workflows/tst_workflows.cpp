@@ -1,0 +1,607 @@
+// The workflows against the simulated instrument: the record chains of a
+// read and of a write by preset and firmware level, a write after a read that
+// changes nothing, edits that come back, a second instrument on a window that
+// fell back; the questions before a write, pump commands (also one still
+// waiting when another workflow starts), the SCD30 calibration, the clock and
+// the cartridge stamp. Runs at UTC+3, so that a stamp in the wrong zone shows.
+#include "tests/support/SimRig.h"
+#include "workflows/WriteWorkflow.h"
+
+#include <QtTest>
+
+#include <ctime>
+
+using namespace kvx;
+using namespace kvx::test;
+using Words = QList<quint16>;
+
+namespace {
+
+const Words kMain = {0x0010, 0x0020, 0x0030, 0x0040, 0x0060, 0x0050, 0x0000};
+
+Words gasWords(int level) {
+    Words words = {0x4016, 0x4036, 0x4026, 0x4046, 0x4056, 0x4066, 0x4076};
+    if (level > 2)
+        words << 0x40B6;
+    if (level > 3)
+        words << 0x40C6;
+    words << 0x4006;
+    if (level > 0)
+        words << 0x40A6;
+    return words;
+}
+
+// A pump's read: flow, install, run, volume, cartridge, then start, duration.
+Words pumpWords(quint16 flow, int level) {
+    Words words;
+    for (int record : {0, 2, 3, 4, 1, 5, 6})
+        words << quint16(flow + record * 0x10);
+    return level >= 2 ? words : words.mid(0, 5);
+}
+
+Words fullRead(int level) {
+    return Words{0x0070} + kMain + gasWords(level) + pumpWords(0x8012, level) + Words{0x8002} +
+           pumpWords(0x8014, level) + Words{0x8004} + pumpWords(0xC201, level) +
+           pumpWords(0xC101, level) + Words{0xC001};
+}
+
+Words fullWrite(int level) {
+    Words words = {0x0020, 0x0030, 0x0040, 0x0060, 0x0000, 0x4016, 0x4026, 0x4036, 0x4086};
+    if (level >= 3)
+        words << 0x40B6;
+    if (level >= 4)
+        words << 0x40C6;
+    words << 0x4006;
+    if (level >= 1)
+        words << 0x40A6;
+    for (quint16 flow : {0x8012, 0x8014, 0xC201, 0xC101}) {
+        words << flow;
+        if (level >= 2)
+            words << quint16(flow + 0x50) << quint16(flow + 0x60);
+        if (flow != 0xC201)
+            words << quint16(flow & 0xF00F);
+    }
+    return words;
+}
+
+// A preset, changed as the name says.
+sim::InstrumentConfig variant(const QString& name) {
+    auto config = SimRig::load(name.section(' ', 0, 0));
+    if (name.contains("level"))
+        config.firmwareLevel = name.section(' ', -1).toInt();
+    if (name.contains("no pump B"))
+        config.pumps[1].fitted = false;
+    if (name.contains("all logged"))
+        config.mainLogging = config.gasLogging = config.sorbentLogging = 0xFFFFFFFF;
+    if (name.contains("Figaro set")) {
+        config.gasLogging |= 0x3C;
+        config.figaro.range = 7; // no button shows it
+    }
+    return config;
+}
+
+QString hex(const Words& words) {
+    QStringList out;
+    for (quint16 w : words)
+        out << QString::number(w, 16);
+    return out.join(' ');
+}
+
+const QDateTime kStart(QDate(2025, 4, 1), QTime(8, 0), Qt::UTC);
+
+QDateTime utc(const char* iso) {
+    return QDateTime::fromString(iso, Qt::ISODate);
+}
+
+// The sample: "at d/h/m" starts at kStart, "on d/h/m" at the next power-on.
+// Pumps: "A@m" starts m minutes after kStart, "A+m" m minutes after the
+// sample, "As" with it, "Ax" has its start group disabled.
+void schedule(KVX_Configurator& w, const QString& sample, const QString& pumps) {
+    const QStringList d = sample.mid(3).split('/');
+    QString edits = QString("%1 startDateTime@%2 durationDays=%3 durationHours=%4 "
+                            "durationMinutes=%5 pumpASampleStart pumpBSampleStart "
+                            "pumpCSampleStart pumpDSampleStart")
+                        .arg(sample.startsWith("at") ? "specificTime" : "nextPowerOn",
+                             kStart.toString(Qt::ISODate), d.value(0), d.value(1), d.value(2));
+    for (const QString& p : pumps.split(' ', Qt::SkipEmptyParts)) {
+        const QString pump = " pump" + p.left(1);
+        const int m = p.mid(2).toInt();
+        if (p[1] == '@')
+            edits += pump + "SpecificDateTime" + pump + "StartDateTime@" +
+                     kStart.addSecs(m * 60LL).toString(Qt::ISODate);
+        else if (p[1] == '+')
+            edits += QString("%1DelayedStart%1DelayDays=%2%1DelayHours=%3%1DelayMinutes=%4")
+                         .arg(pump)
+                         .arg(m / 1440)
+                         .arg(m / 60 % 24)
+                         .arg(m % 60);
+        else if (p[1] == 's')
+            edits += pump + "SampleStart";
+    }
+    applyEdits(w, edits);
+    for (const QString& p : pumps.split(' ', Qt::SkipEmptyParts))
+        if (p[1] == 'x')
+            w.findChild<QWidget*>("pump" + p.left(1) + "Start")->setEnabled(false);
+}
+
+QStringList titles(const QList<WriteWarning>& warnings) {
+    QStringList out;
+    for (const WriteWarning& warning : warnings)
+        out << warning.title.section(' ', 0, 1).replace("Start Date", "past") +
+                   (warning.title.contains("Early")   ? " early"
+                    : warning.title.contains("Late")  ? " late"
+                    : warning.title.contains("Delay") ? " delay"
+                                                      : "");
+    return out;
+}
+
+} // namespace
+
+class WorkflowsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void readChain_data() {
+        QTest::addColumn<QString>("instrument");
+        QTest::addColumn<Words>("words");
+        for (int level = 0; level <= 5; ++level)
+            QTest::addRow("full, level %d", level)
+                << QString("full level %1").arg(level) << fullRead(level);
+        QTest::newRow("minimal") << "minimal"
+                                 << Words{0x0070, 0x0010, 0x0020, 0x0030, 0x0040, 0x0060, 0x0000};
+        // Pump A and Pump C absent: their chains end after the flow record.
+        QTest::newRow("mixed") << "mixed"
+                               << Words{0x0070} + kMain + gasWords(2) +
+                                      Words{0x8012, 0x8002, 0xC201} + pumpWords(0xC101, 2) +
+                                      Words{0xC001};
+        // No level record: asked four times, then the instrument is level 0.
+        QTest::newRow("legacy") << "legacy"
+                                << Words{0x0070, 0x0070, 0x0070, 0x0070} + kMain + gasWords(0);
+    }
+    void readChain() {
+        QFETCH(QString, instrument);
+        QFETCH(Words, words);
+        const auto config = variant(instrument);
+        SimRig rig(config);
+        QVERIFY(rig.connect());
+        QCOMPARE(hex(rig.requestedWords()), hex(words));
+        const Ui_KVX_Configurator& ui = *rig.w().ui;
+        for (QWidget* button : {ui.kvxWrite, ui.kvxRead, ui.setRTC, ui.readRTC})
+            QVERIFY(button->isEnabled());
+        QCOMPARE(ui.scd30CalButton->isEnabled(), config.gas.fitted && config.scd30.fitted);
+        if (config.gas.fitted)
+            QCOMPARE(ui.gasFanGroup->isHidden(), config.firmwareLevel.value_or(0) < 3);
+        QCOMPARE(rig.sim().log().ofKind("store").size(), 0);
+    }
+
+    // Read asks first: No leaves everything as it was; Yes locks the buttons
+    // until the whole read is over.
+    void readButton() {
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        const Ui_KVX_Configurator& ui = *rig.w().ui;
+        DialogScript script({QMessageBox::No, QMessageBox::Yes});
+        rig.w().KVXReadButtonPressed();
+        rig.tick(20);
+        QCOMPARE(rig.lines().size(), 52);
+        rig.w().KVXReadButtonPressed();
+        QCOMPARE(script.titles, QStringList(2, "Read configuration data from the KVXv2."));
+        QCOMPARE(script.texts.value(0), "This operation will overwrite any changes you've made in "
+                                        "the program but haven't written to the KVXv2 yet.  Are "
+                                        "you sure you wish to proceed?");
+        bool locked = true;
+        QVERIFY(rig.tickUntil([&] {
+            for (QWidget* b : {ui.kvxWrite, ui.kvxRead, ui.setRTC, ui.readRTC, ui.scd30CalButton})
+                locked &= b->isEnabled() == (rig.w().sessionState == 0);
+            return rig.w().sessionState == 0 && rig.w().linkIdle();
+        }));
+        QVERIFY(locked);
+        QCOMPARE(rig.lines().size(), 52 + 49);
+    }
+
+    // The write after a read, by preset and level; "cartridges" changes two
+    // cartridge IDs, "pumps running" starts Pumps B and D first.
+    void writeChain_data() {
+        QTest::addColumn<QString>("instrument");
+        QTest::addColumn<QString>("edits");
+        QTest::addColumn<Words>("words");
+        for (int level = 0; level <= 5; ++level)
+            QTest::addRow("full, level %d", level)
+                << QString("full level %1").arg(level) << "" << fullWrite(level);
+        Words cartridges = fullWrite(5);
+        cartridges.insert(cartridges.indexOf(0x8012), 0x8022);
+        cartridges.insert(cartridges.indexOf(0xC101), 0xC111);
+        QTest::newRow("cartridges") << "full"
+                                    << "cartridges" << cartridges;
+        QTest::newRow("pumps running")
+            << "full"
+            << "pumps running" << Words{0x8084, 0xC171, 0x8084, 0xC171} + fullWrite(5);
+        QTest::newRow("mixed") << "mixed"
+                               << "" << Words{0x0020, 0x0030, 0x0040, 0x0060, 0x0000,
+                                              0x4026, 0x4036, 0x4086, 0x4006, 0x40A6,
+                                              0x8002, 0xC101, 0xC151, 0xC161, 0xC001};
+        QTest::newRow("legacy") << "legacy"
+                                << "" << Words{0x0020, 0x0030, 0x0040, 0x0060, 0x0000,
+                                               0x4016, 0x4036, 0x4086, 0x4006};
+        QTest::newRow("minimal") << "minimal"
+                                 << "" << Words{0x0020, 0x0030, 0x0040, 0x0000};
+    }
+    void writeChain() {
+        QFETCH(QString, instrument);
+        QFETCH(QString, edits);
+        QFETCH(Words, words);
+        SimRig rig(variant(instrument));
+        QVERIFY(rig.connect());
+        const Ui_KVX_Configurator& ui = *rig.w().ui;
+        if (edits == "cartridges")
+            applyEdits(rig.w(), "pumpACartID=NEW-A pumpDCartID=NEW-D");
+        if (edits == "pumps running") {
+            rig.w().PumpBStartClicked();
+            QVERIFY(rig.settle());
+            rig.w().PumpDStartClicked();
+            QVERIFY(rig.settle());
+        }
+        rig.pressWrite();
+        QVERIFY(rig.settle());
+        QCOMPARE(hex(rig.requestedWords("cfg_set")), hex(words));
+        QCOMPARE(rig.sim().log().ofKind("store").size(), words.size());
+        for (QWidget* b : {ui.kvxWrite, ui.kvxRead, ui.setRTC, ui.readRTC})
+            QVERIFY(b->isEnabled());
+        for (QWidget* b : {ui.startPumpA, ui.startPumpB, ui.stopPumpB, ui.stopPumpD})
+            QCOMPARE(b->isEnabled(),
+                     b->objectName().startsWith("start") && rig.w().firmwareLevel == 5);
+    }
+
+    // A write straight after a read leaves every record as the read found it.
+    void writeAfterReadChangesNothing_data() {
+        QTest::addColumn<QString>("instrument");
+        for (const char* name : {"full", "mixed", "legacy", "minimal", "full Figaro set"})
+            QTest::newRow(name) << name;
+    }
+    void writeAfterReadChangesNothing() {
+        QFETCH(QString, instrument);
+        SimRig rig(variant(instrument));
+        QVERIFY(rig.connect());
+        QMap<quint16, QByteArray> before;
+        for (quint16 word : rig.requestedWords())
+            if (word != 0x0010 && rig.sim().readRecord(word))
+                before.insert(word, *rig.sim().readRecord(word));
+        rig.pressWrite();
+        QVERIFY(rig.settle());
+        QVERIFY(!rig.requestedWords("cfg_set").isEmpty());
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            QVERIFY2(rig.sim().readRecord(it.key()) == it.value(),
+                     qPrintable(QString::number(it.key(), 16)));
+    }
+
+    // Edits on every page, written, read back by a later session.
+    void editsComeBack() {
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        const QMap<QString, QString> asRead = formValues(rig.w());
+        applyEdits(
+            rig.w(),
+            "tzOffset=-3.5 sampleID=edited-sample-7 specificTime "
+            "startDateTime@2025-05-02T10:20:00Z durationDays=3 durationHours=4 "
+            "durationMinutes=15 logInterval#3 stopState#0 sampleHalt sen55Mode#1 "
+            "sen55Interval=500 mainLogVBUS mainLogAccelerometer mainLogSEN55_PM10 sgp41Mode "
+            "sfa30Mode scd30Compensation#1 gasFanState gasLog5V0 gasLogSFA30T as1Mode_3 "
+            "as4Mode_3 as3_NO2_Algorithm#4 alphasenseLogAS1Algorithm1 alphasenseLogAS2Raw "
+            "pumpADelayedStart pumpDSampleStart pumpAFlowRate=1.5 pumpACartID=FC-NEW-A1 "
+            "pumpADelayDays=1 pumpADelayHours=3 pumpADelayMinutes=4 pumpADurationHours=6 "
+            "pumpADurationMinutes=30 pumpALogAtmo pumpBFlowRate=2.25 "
+            "pumpBStartDateTime@2025-05-03T12:00:00Z pumpBPartialSample pumpBDurationHours=2 "
+            "pumpBLogFlowV pumpCFlowRate=75.5 pumpCDelayedStart pumpCDelayHours=1 "
+            "pumpCPartialSample pumpCDurationHours=5 pumpDFlowRate=10.25 pumpDCartID=ST-D-NEW "
+            "pumpDLogAtmo pumpDLogFlowM");
+        QVERIFY(differences(asRead, formValues(rig.w())).count('\n') >= 40);
+        rig.pressWrite();
+        QVERIFY(rig.settle());
+        QMap<QString, QString> edited = formValues(rig.w());
+
+        SimRig later(rig.instrument, rig.now() + 1000);
+        QVERIFY(later.connect());
+        QMap<QString, QString> reread = formValues(later.w());
+        // The new cartridges' stamps read back in the instrument's own form.
+        // The counters of a new cartridge start afresh in the form only.
+        for (const char* counter : {"pumpARun", "pumpAVolume", "pumpDRun", "pumpDVolume"})
+            edited.remove(counter), reread.remove(counter);
+        for (const char* name : {"pumpAInstall", "pumpDInstall"}) {
+            const auto stamp = [](const QString& text, const char* form) {
+                return QDateTime::fromString(text.section(" (", 0, 0), form);
+            };
+            const QDateTime written = stamp(edited.take(name), "'On 'MM/dd/yyyy @ hh:mm");
+            QVERIFY(written.isValid());
+            QCOMPARE(stamp(reread.take(name), "'On 'M/d/yyyy @ h:mm"), written);
+        }
+        QVERIFY2(reread == edited, qPrintable(differences(edited, reread)));
+    }
+
+    // After a Disconnect the same window reads a second instrument exactly as
+    // a fresh window does: nothing of the first stays behind.
+    void secondInstrument_data() {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::newRow("no pump B, then full") << "full no pump B"
+                                              << "full";
+        QTest::newRow("mixed, then full") << "mixed"
+                                          << "full";
+        QTest::newRow("all logged, then legacy") << "full all logged"
+                                                 << "legacy";
+        QTest::newRow("legacy, then full") << "legacy"
+                                           << "full";
+    }
+    void secondInstrument() {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        SimRig rig(variant(first));
+        QVERIFY(rig.connect());
+        {
+            DialogScript yes({QMessageBox::Yes});
+            rig.w().KVXDisconnectButtonPressed();
+        }
+        QVERIFY(rig.fallBack() > 0);
+        const QString problems = fallenBackProblems(rig.w());
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
+        rig.plug(variant(second));
+        QVERIFY(rig.connect());
+        SimRig fresh(variant(second));
+        QVERIFY(fresh.connect());
+        QMap<QString, QString> want = formValues(fresh.w()), got = formValues(rig.w());
+        for (const char* kept : {"as1Type", "as2Type", "as3Type", "as4Type"}) // never cleared
+            want.remove(kept), got.remove(kept);
+        QVERIFY2(got == want, qPrintable(differences(want, got)));
+        QCOMPARE(rig.w().ui->configuratorTabs->count(), fresh.w().ui->configuratorTabs->count());
+    }
+    // Which warnings a write raises, in order, at `nowMin` minutes from kStart.
+    void warnings_data() {
+        QTest::addColumn<QString>("sample");
+        QTest::addColumn<QString>("pumps");
+        QTest::addColumn<int>("nowMin");
+        QTest::addColumn<QString>("expected");
+        auto row = [](const char* name, const char* sample, const char* pumps, int nowMin,
+                      const char* expected) {
+            QTest::newRow(name) << QString(sample) << QString(pumps) << nowMin << QString(expected);
+        };
+        row("start a minute ahead", "at 1/0/0", "", -1, "");
+        row("start equal to now", "at 1/0/0", "", 0, "past");
+        row("pump at the start", "at 1/2/3", "A@0", -60, "");
+        row("pump before the start", "at 1/2/3", "A@-1", -60, "Pump A early");
+        row("pump before the stop", "at 1/2/3", "A@1562", -60, "");
+        row("pump at the stop", "at 1/2/3", "A@1563", -60, "Pump A late");
+        row("no duration: late", "at 0/0/0", "A@0", -60, "Pump A late");
+        row("delay within", "at 1/0/30", "B+1469", -60, "");
+        row("delay as long", "at 1/0/30", "B+1470", -60, "Pump B delay");
+        row("no duration: every delay", "at 0/0/0", "A+0 B+0 C+0 D+0", -60,
+            "Pump A delay,Pump B delay,Pump C delay,Pump D delay");
+        row("power-on start: delays only", "on 0/1/0", "A@-14400 B@14400 C+120 Ds", 1440,
+            "Pump C delay");
+        row("unscheduled pumps", "at 0/1/0", "A@-1 Ax B+120 C+120 Cx D+120", -60,
+            "Pump B delay,Pump D delay");
+        row("order", "at 1/0/0", "A+2880 B@-1 C@2880 D+1440", 0,
+            "past,Pump B early,Pump C late,Pump A delay,Pump D delay");
+    }
+    void warnings() {
+        QFETCH(QString, sample);
+        QFETCH(QString, pumps);
+        QFETCH(int, nowMin);
+        QFETCH(QString, expected);
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        schedule(rig.w(), sample, pumps);
+        QCOMPARE(titles(scheduleWarnings(*rig.w().ui, kStart.addSecs(nowMin * 60))).join(','),
+                 expected);
+    }
+
+    // The questions through the Write button: only the answers given, the
+    // write starts only after Yes to the last one.
+    void writeQuestions_data() {
+        QTest::addColumn<QList<QMessageBox::StandardButton>>("answers");
+        QTest::addColumn<bool>("writes");
+        using B = QList<QMessageBox::StandardButton>;
+        const auto y = QMessageBox::Yes, n = QMessageBox::No;
+        QTest::newRow("No to the confirmation") << B{n} << false;
+        QTest::newRow("No to the third warning") << B{y, y, y, n} << false;
+        QTest::newRow("Yes to all") << B{y, y, y, y} << true;
+    }
+    void writeQuestions() {
+        QFETCH(QList<QMessageBox::StandardButton>, answers);
+        QFETCH(bool, writes);
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        schedule(rig.w(), "at 0/1/0", "A@-1 B+30 C+120");
+        *rig.ms = kStart.addSecs(60).toMSecsSinceEpoch();
+        const int sent = int(rig.lines().size());
+        DialogScript script(answers);
+        rig.w().KVXWriteButtonPressed();
+        QCOMPARE(script.answered(), answers.size());
+        QCOMPARE(script.titles.mid(0, 2), (QStringList{"Write configuration data to the KVXv2.",
+                                                       "Start Date and Time In Past"}
+                                               .mid(0, answers.size())));
+        if (answers.size() == 4)
+            QCOMPARE(script.texts.value(2),
+                     "You are specifying that Pump A starts at a specific UTC date/time that is "
+                     "earlier than the sample starting UTC date/time.  Are you sure you wish to "
+                     "proceed?");
+        QCOMPARE(rig.w().ui->kvxWrite->isEnabled(), !writes);
+        QVERIFY(rig.settle());
+        QCOMPARE(rig.lines().size() > sent, writes);
+        QVERIFY(rig.w().ui->kvxWrite->isEnabled() && rig.w().ui->startPumpA->isEnabled());
+    }
+
+    // A pump command sets the pump's setpoint (0 stops it) and swaps its buttons;
+    // a start without a rate does nothing.
+    void pumpCommands_data() {
+        QTest::addColumn<int>("pump");
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<bool>("start");
+        QTest::addColumn<int>("setpoint");
+        QTest::newRow("start A") << 0 << 1.25 << true << 1250;
+        QTest::newRow("start B, rounded") << 1 << 0.001 << true << 1;
+        QTest::newRow("start C") << 2 << 0.75 << true << 75;
+        QTest::newRow("start D") << 3 << 1.25 << true << 125;
+        QTest::newRow("stop C") << 2 << 0.75 << false << 0;
+        QTest::newRow("stop D") << 3 << 1.25 << false << 0;
+        QTest::newRow("no rate") << 0 << 0.0 << true << -1;
+    }
+    void pumpCommands() {
+        QFETCH(int, pump);
+        QFETCH(double, rate);
+        QFETCH(bool, start);
+        QFETCH(int, setpoint);
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        const QString p(QChar('A' + pump));
+        rig.w().findChild<QDoubleSpinBox*>("pump" + p + "FlowRate")->setValue(rate);
+        auto* startButton = rig.w().findChild<QPushButton*>("startPump" + p);
+        auto* stopButton = rig.w().findChild<QPushButton*>("stopPump" + p);
+        if (!start) { // running first
+            QMetaObject::invokeMethod(&rig.w(), qPrintable("Pump" + p + "StartClicked"));
+            QVERIFY(rig.settle());
+        }
+        const int sets = int(rig.requestedWords("cfg_set").size());
+        QMetaObject::invokeMethod(&rig.w(),
+                                  qPrintable("Pump" + p + (start ? "Start" : "Stop") + "Clicked"));
+        QVERIFY(rig.settle());
+        QCOMPARE(rig.requestedWords("cfg_set").size(), sets + (setpoint < 0 ? 0 : 1));
+        QCOMPARE(int(rig.sim().pumpSetpoint(pump)), std::max(setpoint, 0));
+        QCOMPARE(startButton->isEnabled(), !start || setpoint < 0);
+        QCOMPARE(stopButton->isEnabled(), start && setpoint >= 0);
+    }
+
+    // A pump start still waiting for the link when the operator starts
+    // another workflow goes out first; a write then stops it again.
+    void waitingPumpCommand_data() {
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<Words>("sets");
+        QTest::newRow("Read RTC") << false << Words{0x8082, 0x8084};
+        QTest::newRow("Write") << true << Words{0x8082, 0x8084, 0x8082, 0x8084, 0x0020};
+    }
+    void waitingPumpCommand() {
+        QFETCH(bool, write);
+        QFETCH(Words, sets);
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        const int gets = int(rig.requestedWords().size());
+        rig.sim().faults().answerDelayMs = 200;
+        rig.w().PumpAStartClicked();
+        rig.tick(3);
+        rig.w().PumpBStartClicked();
+        QCOMPARE(rig.w().sessionState, 1302);
+        if (write)
+            rig.pressWrite();
+        else
+            rig.w().KVXReadRTCPressed();
+        QVERIFY(rig.settle());
+        QCOMPARE(hex(rig.requestedWords("cfg_set").mid(0, sets.size())), hex(sets));
+        QCOMPARE(rig.requestedWords().mid(gets), write ? Words{} : Words{0x0010});
+        QCOMPARE(rig.sim().pumpRunning(1), !write);
+        QCOMPARE(rig.w().ui->stopPumpB->isEnabled(), !write);
+    }
+
+    // The calibration sends the ppm value and the local time, and shows the
+    // stamp the instrument stored, not the time its answer came in.
+    void calibration_data() {
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<int>("ppm");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("400 ppm") << utc("2025-03-07T06:05:00Z") << 400 << true
+                                 << QByteArray::fromHex("4096019033990905") << "On 3/7/2025 @ 9:05";
+        QTest::newRow("just before a new year")
+            << utc("2024-12-31T22:30:59.970Z") << 2000 << true << QByteArray::fromHex("409607D0")
+            << "On 1/1/2025 @ 1:30";
+        QTest::newRow("No") << utc("2025-03-07T06:05:00Z") << 400 << false << QByteArray() << "";
+    }
+    void calibration() {
+        QFETCH(QDateTime, now);
+        QFETCH(int, ppm);
+        QFETCH(bool, yes);
+        QFETCH(QByteArray, record);
+        QFETCH(QString, shown);
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        const Ui_KVX_Configurator& ui = *rig.w().ui;
+        ui.scd30CalValue->setValue(ppm);
+        ui.scd30Calibrated->clear();
+        *rig.ms = now.toMSecsSinceEpoch();
+        {
+            DialogScript script({yes ? QMessageBox::Yes : QMessageBox::No});
+            rig.w().SCD30CalButtonPressed();
+            QCOMPARE(script.titles, QStringList{"SCD30 CO2 Forced Calibration."});
+        }
+        for (QWidget* b : {ui.kvxWrite, ui.kvxRead, ui.setRTC, ui.readRTC, ui.scd30CalButton})
+            QCOMPARE(b->isEnabled(), !yes);
+        QVERIFY(rig.settle());
+        const QList<QByteArray> stores = rig.sim().log().stores(0x4096);
+        QCOMPARE(stores.size(), yes ? 1 : 0);
+        QVERIFY(stores.value(0).startsWith(record));
+        QCOMPARE(ui.scd30Calibrated->text(), shown);
+        QVERIFY(ui.scd30CalButton->isEnabled() && ui.kvxWrite->isEnabled());
+    }
+
+    // The clock shows in UTC and local time; Set RTC sends the UTC time when
+    // the request goes out (here ten minutes after the click) and shows what
+    // the instrument then reads.
+    void clock_data() {
+        QTest::addColumn<QDateTime>("pressed");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("2025") << utc("2025-03-08T09:50:00Z") << QByteArray::fromHex("0308190a0000")
+                              << "03/08/2025 10:00:00";
+        QTest::newRow("2099") << utc("2099-06-01T11:50:30Z") << QByteArray::fromHex("0601630c001e")
+                              << "06/01/2099 12:00:30";
+    }
+    void clock() {
+        QFETCH(QDateTime, pressed);
+        QFETCH(QByteArray, sent);
+        QFETCH(QString, shown);
+        auto config = SimRig::load("minimal");
+        config.clock = QDateTime(QDate(2025, 3, 7), QTime(22, 30), Qt::UTC);
+        SimRig rig(config);
+        QVERIFY(rig.connect());
+        const Ui_KVX_Configurator& ui = *rig.w().ui;
+        QCOMPARE(ui.utcText->text(), "03/07/2025 22:30:00");
+        QCOMPARE(ui.localText->text(), "03/08/2025 01:30:00");
+        *rig.ms = pressed.toMSecsSinceEpoch();
+        rig.w().KVXSetRTCPressed();
+        for (QWidget* b : {ui.kvxWrite, ui.kvxRead, ui.setRTC, ui.readRTC})
+            QVERIFY(!b->isEnabled());
+        *rig.ms += 10 * 60 * 1000;
+        QVERIFY(rig.settle());
+        QCOMPARE(rig.sim().log().stores(0x0010).value(0).mid(2), sent);
+        QCOMPARE(ui.utcText->text(), shown);
+        QCOMPARE(rig.requestedWords().mid(rig.requestedWords().size() - 1), Words{0x0010});
+        for (QWidget* b : {ui.kvxWrite, ui.kvxRead, ui.setRTC, ui.readRTC})
+            QVERIFY(b->isEnabled());
+    }
+
+    // A changed cartridge is stamped with the local time and its counters
+    // start afresh; an unchanged one is not written.
+    void cartridgeStamp() {
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        applyEdits(rig.w(), "pumpACartID=NEW-CART pumpBCartID=FC-2025-0102");
+        *rig.ms = utc("2025-03-07T06:05:00Z").toMSecsSinceEpoch();
+        rig.pressWrite();
+        QVERIFY(rig.settle());
+        QCOMPARE(rig.sim().log().stores(0x8022),
+                 QList<QByteArray>{QByteArray::fromHex("802233990905") + "NEW-CART" +
+                                   QByteArray(8, '\0')});
+        QVERIFY(rig.sim().log().stores(0x8024).isEmpty());
+        const Ui_KVX_Configurator& ui = *rig.w().ui;
+        QCOMPARE(ui.pumpAInstall->text(), "On 03/07/2025 @ 09:05");
+        QCOMPARE(ui.pumpARun->text() + ui.pumpAVolume->text(), "00");
+    }
+};
+
+int main(int argc, char** argv) {
+    qputenv("TZ", "KVX-3");
+    tzset();
+    QApplication app(argc, argv);
+    WorkflowsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_workflows.moc"
