@@ -227,8 +227,13 @@ private slots:
             "", "4086:00000500");
         row("no NO2 list, type beyond 4", "level=1;partner1=3", "4046:0292",
             "partner1=2;as1Type=None;-as1_NO2_Algorithm", "", "");
-        row("Alphasense absent keeps partner", "level=1;partner1=2", "4046:0330",
-            "partner1=2;-as1_3;-alphasenseLogAS1Raw;-alphasenseLogAS1Algorithm4", "", "");
+        row("Alphasense absent keeps partner",
+            "level=1;partner1=2;as1Mode_3=1;alphasenseLogAS1Raw=1", "4046:0330",
+            "partner1=2;-as1_3;as1Mode_3=0;-alphasenseLogAS1Raw;alphasenseLogAS1Raw=0;"
+            "-alphasenseLogAS1Algorithm4;-as1_NO2_Algorithm",
+            "", "");
+        row("Alphasense absent at level 0", "level=0;as2Mode=1;gasLogAS2Raw=1",
+            "4056:", "-as2;as2Mode=0;-gasLogAS2Raw;gasLogAS2Raw=0", "", "");
         row("Alphasense at level 0", "level=0;partner1=4", "4046:000100000003",
             "+as1;as1Mode=0;as1Run=3;partner1=4", "", "");
         row("modes, algorithms as read", "level=2", "4066:2132;4046:1012;4056:613a;4076:0000",
@@ -277,19 +282,20 @@ private slots:
             "-pumpAStartDateTime",
             "", "8062:0001020300000000");
         row("start, date", "", "8062:000000003c980905",
-            "pumpASpecificDateTime=1;+pumpASpecificDateTime;pumpAStartDateTime=2024-03-25T09:05:"
-            "00Z;"
-            "-pumpADelayDays",
+            "pumpASpecificDateTime=1;+pumpASpecificDateTime;-pumpADelayDays;-pumpADelayHours;"
+            "-pumpADelayMinutes;pumpAStartDateTime=2024-03-25T09:05:00Z",
             "", "8062:000000003c980905");
         row("start, with the sample", "", "c151:0000000000000000",
-            "pumpDSampleStart=1;-pumpDStartDateTime;-pumpDDelayMinutes", "",
-            "c151:0000000000000000");
+            "pumpDSampleStart=1;-pumpDStartDateTime;-pumpDDelayDays;-pumpDDelayHours;-"
+            "pumpDDelayMinutes",
+            "", "c151:0000000000000000");
         row("start, date under a power-on sample", "-startDateTime", "8064:000000003c980905",
             "pumpBSampleStart=1;-pumpBSpecificDateTime;-pumpBStartDateTime", "",
             "8064:0000000000000000");
         row("start, zero delay", "pumpCDelayedStart=1", "", "", "", "c251:0000000000000000");
         row("duration, zero", "pumpCPartialSample=1", "c261:00000000",
-            "pumpCFullSample=1;-pumpCDurationHours", "pumpCPartialSample=1", "c261:00000000");
+            "pumpCFullSample=1;-pumpCDurationDays;-pumpCDurationHours;-pumpCDurationMinutes",
+            "pumpCPartialSample=1", "c261:00000000");
         row("duration", "", "c261:012c003b",
             "pumpCPartialSample=1;pumpCDurationDays=300;"
             "pumpCDurationMinutes=59;+pumpCDurationHours",

@@ -104,6 +104,8 @@ private slots:
             "as3Mode_3=1;alphasenseLogAS3Raw=1;" + alg.arg(3).arg(2) + "=1;as1Mode_3=1");
         row("Alphasense on, partner absent", "partner4=2;-as2_3", "as4Mode_3",
             "as4Mode_3=1;alphasenseLogAS4Raw=1");
+        row("Alphasense on, partner 4", "partner2=4", "as2Mode_3",
+            "as2Mode_3=1;alphasenseLogAS2Raw=1;as4Mode_3=1");
         row("Alphasense on, partner 5", "partner2=5", "as2Mode_3",
             "as2Mode_3=1;alphasenseLogAS2Raw=1");
         row("Alphasense on, partner -1", "partner1=-1", "as1Mode_3",
