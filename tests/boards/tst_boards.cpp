@@ -214,8 +214,8 @@ private slots:
         row("fan short", "gasFanState=1", "40b6:01", "gasFanState=0", "", "");
         row("fan hidden", "gasFanState=1;-gasFanState", "", "", "", "40b6:0000");
         row("gas logging, level 0", "level=0;gasLog5V0=1", "4056:;4006:000f003c",
-            "gasLog5V0=0;gasLogAS1Raw=1;gasLogAS2Raw=0;gasLogAS3Raw=1;figaroLogOutput=0", "",
-            "4006:000f003c");
+            "gasLog5V0=0;gasLogAS1Raw=1;gasLogAS2Raw=0;gasLogAS3Raw=1;figaroLogOutput=0",
+            "gasLogAS1Raw=0", "4006:000e003c");
         row("gas logging, level 2", "level=2;gasLogSCD30CO2=1", "4056:;4006:000f003c",
             "gasLogSCD30CO2=0;-gasLogAS4Raw;figaroLogGain1=0", "gasLogSFA30T=1", "4006:000f803c");
         // ---- Alphasense and Figaro
