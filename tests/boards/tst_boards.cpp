@@ -253,6 +253,8 @@ private slots:
         row("Figaro unread", "figaro50PPM=1", "", "", "", "40c6:0101");
         row("Figaro as read", "", "40c6:02010000004d", "figaroMode=1;figaro50PPM=1;figaroRun=77",
             "figaroMode=0", "40c6:0201");
+        row("Figaro range 20 ppm", "", "40c6:0102", "figaro20PPM=1;figaro1000PPM=0", "",
+            "40c6:0102");
         row("Figaro page enabled", "+Tab_Figaro", "40c6:0107", "figaro1000PPM=1;figaroMode=0",
             "figaroMode=1;figaro20PPM=1", "40c6:0202");
         // ---- pumps
