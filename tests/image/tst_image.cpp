@@ -1,0 +1,253 @@
+// The record image codec against worked vectors: CRC, request lines, answer
+// verdicts, and every field form written and read, edge cases included.
+#include "image/ConfigImage.h"
+
+#include <QtTest>
+
+#include <functional>
+
+using namespace kvx;
+
+namespace {
+
+QByteArray hex(const ConfigImage& image, int from = 0) {
+    return QByteArray(reinterpret_cast<const char*>(image.bytes.data()) + from,
+                      qMax(0, image.length - from))
+        .toHex();
+}
+
+// The fields a request carries after `fill`, in hex.
+QByteArray written(const std::function<void(ConfigImage&)>& fill) {
+    ConfigImage image;
+    image.resetRequest(0x0102);
+    fill(image);
+    return hex(image, 2);
+}
+#define WRITTEN(...) written([](ConfigImage& i) { __VA_ARGS__; })
+
+// The request line of `word` and `fields` (hex) over a block that held 0xEE.
+QString line(quint16 word, const char* fields, const QString& command) {
+    ConfigImage image;
+    image.bytes.fill(0xEE);
+    image.resetRequest(word);
+    for (char byte : QByteArray::fromHex(fields))
+        image.appendU8(quint8(byte));
+    image.finishRequest();
+    return requestLine(image, command);
+}
+
+// A received image of exactly these bytes; the bytes behind it are 0xEE, so
+// that a reader looking past the length shows.
+ConfigImage received(const char* bytes) {
+    ConfigImage image;
+    image.bytes.fill(0xEE);
+    const QByteArray data = QByteArray::fromHex(bytes);
+    std::copy(data.cbegin(), data.cend(), image.bytes.begin());
+    image.length = quint16(data.size());
+    return image;
+}
+
+QString iso(const QDateTime& dt) {
+    return dt.isValid() ? dt.toString(Qt::ISODate) : QStringLiteral("invalid");
+}
+
+// The instrument's answer carrying these bytes: count, words, CRC.
+QStringList answer(const char* bytes) {
+    const ConfigImage image = received(bytes);
+    QStringList fields{QString::number(image.length)};
+    for (int i = 0; i < image.length; i += 2)
+        fields << QString::number(image.readU16(i));
+    return fields << QString::number(crc16Modbus(QByteArray::fromHex(bytes)));
+}
+
+QStringList with(QStringList fields, int at, const QString& value) {
+    fields[at < 0 ? fields.size() + at : at] = value;
+    return fields;
+}
+
+const QDateTime kMarch25(QDate(2024, 3, 25), QTime(9, 5, 59), Qt::UTC);
+
+} // namespace
+
+class ImageTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // What was written or read, and what it must be.
+    void vectors_data() {
+        QTest::addColumn<QString>("actual");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, const QString& actual, const char* expected) {
+            QTest::newRow(name) << actual << QString::fromUtf8(expected);
+        };
+        const auto n = [](double v) { return QString::number(v, 'g', 12); };
+        // ---- CRC and request lines
+        row("CRC check value", n(crc16Modbus(QByteArray("123456789"))), "19255");
+        row("CRC of nothing", n(crc16Modbus(QByteArray())), "65535");
+        row("cfg_get line", line(0x0070, "", kCfgGet), "21504 112 2 cfg_get\r");
+        row("cfg_set line", line(0x0020, "8000", kCfgSet), "11872 32768 32 4 cfg_set\r");
+        row("three words", line(0x4016, "000100020003", kCfgSet), "64495 3 2 1 16406 8 cfg_set\r");
+        row("odd length padded", line(0x0030, "41", kCfgSet), "31536 16640 48 4 cfg_set\r");
+        ConfigImage empty;
+        empty.finishRequest();
+        row("empty image", n(empty.length) + ' ' + n(empty.crc), "0 65535");
+        // ---- the answer between the echo and the prompt
+        const auto cut = [](const char* rx, const QString& command) {
+            return extractAnswer(QString::fromLatin1(rx), command).join('|');
+        };
+        row("answer", cut("21504 112 2 cfg_get\r4,112,,21504\rcli> ", kCfgGet), "4|112||21504");
+        row("earlier output", cut("junk\rcli> 1 cfg_set\r2,5,7\rcli> ", kCfgSet), "2|5|7");
+        row("nothing between", cut("x cfg_get\r\rcli> ", kCfgGet), "");
+        row("no prompt", cut("cfg_get\r1,2", kCfgGet), "1|2");
+        row("no echo", cut("cli> 3,4", kCfgGet), "3|4");
+        // ---- writers
+        row("u8, u16, u32 low bits",
+            WRITTEN(i.appendU8(0x1AB), i.appendU16(0x12345), i.appendU32(0xDEADBEEF)),
+            "ab2345deadbeef");
+        row("packed date-time", WRITTEN(i.appendPackedDateTime(kMarch25)), "3c980905");
+        row("packed, local time as it is",
+            WRITTEN(i.appendPackedDateTime(QDateTime(QDate(2031, 12, 1), QTime(23, 40)))),
+            "c09f1728");
+        row("packed, year 2100",
+            WRITTEN(i.appendPackedDateTime(QDateTime(QDate(2100, 7, 4), QTime(12, 0), Qt::UTC))),
+            "72000c00");
+        row("clock date-time", WRITTEN(i.appendClockDateTime(kMarch25)), "03191809053b");
+        row("fixed text, padded", WRITTEN(i.appendFixedText("abc", 6)), "616263000000");
+        row("fixed text, cut", WRITTEN(i.appendFixedText("abcdef", 4)), "61626364");
+        row("fixed text, beyond Latin-1",
+            WRITTEN(i.appendFixedText(QString::fromUtf8("Caf\u00e9 \u20ac5"), 8)),
+            "436166e920003500");
+        row("what does not fit is left out",
+            WRITTEN(i.appendFixedText("", 59), i.appendU32(1), i.appendPackedDateTime(kMarch25),
+                    i.appendClockDateTime(kMarch25), i.appendFixedText("abcd", 4),
+                    i.appendU16(0xA1B2), i.appendU8(0xC3), i.appendU8(0xFF),
+                    i.appendFixedText("", 1))
+                .right(8),
+            "00a1b2c3");
+        row("flow, Pump A", n(encodeFlowRate(1.234, kFilterPumpFlowScale)), "1234");
+        row("flow, 0.001", n(encodeFlowRate(0.001, kFilterPumpFlowScale)), "1");
+        row("flow, 0.49 not 0.5", n(encodeFlowRate(1.2345, kFilterPumpFlowScale)), "1234");
+        row("flow, rounded up", n(encodeFlowRate(1.2346, kFilterPumpFlowScale)), "1235");
+        row("flow, Pump C", n(encodeFlowRate(0.05, kSorbentPumpFlowScale)), "5");
+        row("flow, not a number", n(encodeFlowRate(qQNaN(), kFilterPumpFlowScale)), "0");
+        row("UTC -5.5", n(encodeUtcOffset(-5.5)), "32218");
+        row("UTC +5.75", n(encodeUtcOffset(5.75)), "33343");
+        row("UTC truncated", n(encodeUtcOffset(0.009)), "32768");
+        row("UTC just below 0", n(encodeUtcOffset(-0.001)), "32767");
+        // ---- readers
+        const ConfigImage ints = received("0070a1b2c3d4");
+        row("u8, u16, u32", n(ints.readU8(2)) + ' ' + n(ints.readU16(3)) + ' ' + n(ints.readU32(2)),
+            "161 45763 2712847316");
+        row("past the end: 0",
+            n(ints.readU8(6)) + n(ints.readU16(5)) + n(ints.readU32(3)) + n(ints.readU16(-1)),
+            "0000");
+        row("packed", iso(received("80323c980905").readPackedDateTime(2)), "2024-03-25T09:05:00Z");
+        row("packed, short", iso(received("80323c9809").readPackedDateTime(2)),
+            "2000-01-01T00:00:00Z");
+        row("packed, minute mask", iso(received("80323c98097b").readPackedDateTime(2)),
+            "2024-03-25T09:59:00Z");
+        row("packed, hour 24", iso(received("80323c981805").readPackedDateTime(2)), "invalid");
+        row("packed, 30 February", iso(received("80322f180101").readPackedDateTime(2)), "invalid");
+        row("packed, 29 February", iso(received("80322e980101").readPackedDateTime(2)),
+            "2024-02-29T01:01:00Z");
+        row("packed, date word 0", iso(received("803200000000").readPackedDateTime(2)), "invalid");
+        row("install text", received("80323c980905").readInstallText(2), "On 3/25/2024 @ 9:05");
+        row("install, hour 24", received("80323c981805").readInstallText(2),
+            "On 3/25/2024 @ 24:05");
+        row("install, month 15", received("8032fc98007b").readInstallText(2),
+            "On 15/25/2024 @ 0:59");
+        row("install, none", received("803200000000").readInstallText(2), "None");
+        row("install, short", received("80323c9809").readInstallText(2), "");
+        row("clock", iso(received("0010031918090507").readClockDateTime(2)),
+            "2024-03-25T09:05:07Z");
+        row("clock, short", iso(received("00100319180905").readClockDateTime(2)),
+            "2000-01-01T00:00:00Z");
+        row("clock, month 0", iso(received("0010001918090507").readClockDateTime(2)), "invalid");
+        row("text to the end", received("00304142434445").readText(2), "ABCDE");
+        row("text, last byte", received("00304142434445").readText(6), "");
+        row("text, zero first", received("0030004142").readText(2), "");
+        row("text, terminated", received("0030410042").readText(2), "A");
+        row("hex serial", received("0050001a2b3c4d5e").readHexSerial(2), "001A2B3C4D5E");
+        row("hex serial, short", received("0050ffffffffff").readHexSerial(2), "");
+        row("flow read, Pump A", n(decodeFlowRate(1500, kFilterPumpFlowScale)), "1.5");
+        row("flow read, Pump C", n(decodeFlowRate(1500, kSorbentPumpFlowScale)), "15");
+        row("UTC read", n(decodeUtcOffset(received("00208000"), 2)), "0");
+        row("UTC read, short", n(decodeUtcOffset(received("002082"), 2)), "-327.68");
+    }
+
+    void vectors() {
+        QFETCH(QString, actual);
+        QFETCH(QString, expected);
+        QCOMPARE(actual, expected);
+    }
+
+    // Verdicts; "-" where the response must keep what it held.
+    void parse_data() {
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("verdict");
+        QTest::addColumn<QByteArray>("stored");
+        const int valid = int(Verdict::Valid), invalid = int(Verdict::Invalid),
+                  none = int(Verdict::NoData);
+        const QStringList record = answer("00700005");
+        const auto row = [](const char* name, const QStringList& fields, const QString& command,
+                            int verdict, const char* stored) {
+            QTest::newRow(name) << fields << command << verdict << QByteArray(stored);
+        };
+        row("no fields", {}, kCfgGet, none, "-");
+        row("one field", {"2"}, kCfgGet, none, "-");
+        row("two fields", {"2", "112"}, kCfgGet, none, "-");
+        row("odd count", {"3", "112", "5", "0"}, kCfgGet, invalid, "-");
+        row("count too big", {"4", "112", "21504"}, kCfgGet, invalid, "-");
+        row("count too small", {"2", "112", "1", "0"}, kCfgGet, invalid, "-");
+        row("count no number", with(record, 0, "four"), kCfgGet, invalid, "-");
+        row("count negative", with(record, 0, "-4"), kCfgGet, invalid, "-");
+        row("count past 32 bits", with(record, 0, "4294967300"), kCfgGet, invalid, "-");
+        row("valid", record, kCfgGet, valid, "00700005");
+        row("wrong CRC", with(record, -1, "1"), kCfgGet, invalid, "00700005");
+        row("CRC no number", with(record, -1, "crc"), kCfgGet, invalid, "00700005");
+        for (const char* bad : {"-5", "abc", "", "4294967296", "0x10"})
+            row(qPrintable(QStringLiteral("word '%1'").arg(bad)),
+                with(answer("007000000009"), 2, bad), kCfgGet, valid, "007000000009");
+        row("bad word, other CRC", with(answer("007000050009"), 2, "-5"), kCfgGet, invalid,
+            "007000000009");
+        row("word above 65535", with(answer("00700005ffff"), 2, "65536"), kCfgGet, invalid,
+            "0070ffff");
+        row("word 65535 kept", with(answer("0070ffffffff"), 2, "65535"), kCfgGet, valid,
+            "0070ffffffff");
+        QStringList overlong{"66"};
+        for (int i = 0; i < 33; ++i)
+            overlong << QString::number(i + 1);
+        row("66 bytes", overlong << "0", kCfgGet, invalid, "");
+        // The request is 0070 0005: a write must come back as sent.
+        row("write read back", record, kCfgSet, valid, "00700005");
+        row("write, other record", answer("00700004"), kCfgSet, invalid, "00700004");
+        row("write, shorter", answer("0070"), kCfgSet, invalid, "0070");
+        row("read, other record", answer("00700004"), kCfgGet, valid, "00700004");
+    }
+
+    void parse() {
+        QFETCH(QStringList, fields);
+        QFETCH(QString, command);
+        QFETCH(int, verdict);
+        QFETCH(QByteArray, stored);
+        ConfigImage request = received("00700005");
+        request.crc = crc16Modbus(QByteArray::fromHex("00700005"));
+        ConfigImage response = received("aabbcc");
+        response.crc = 7;
+        QCOMPARE(int(parseAnswer(fields, command, request, response)), verdict);
+        if (stored == "-") {
+            QCOMPARE(hex(response), QByteArray("aabbcc"));
+            QCOMPARE(response.crc, quint16(7));
+        } else if (stored.isEmpty()) { // more than the image holds
+            QCOMPARE(response.length, quint16(kImageCapacity));
+            QCOMPARE(response.crc, crc16Modbus(response.bytes.data(), kImageCapacity));
+        } else {
+            QCOMPARE(hex(response), stored);
+            QCOMPARE(response.crc, crc16Modbus(QByteArray::fromHex(stored)));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(ImageTest)
+#include "tst_image.moc"
