@@ -143,6 +143,17 @@ void StatusReporter::linkStepRan(int before) {
                  .arg(port, boardNames(w)));
     } else if (before == LinkWaitAnswer && after == LinkReset) {
         exchangeGivenUp();
+    } else if (after == LinkNone && before != LinkReset && before != LinkNone) {
+        // The system took the device away while linked: the link was reset
+        // within this very tick.
+        if (before == LinkWaitAnswer || before == LinkSendRequest) {
+            exchangeGivenUp();
+        } else {
+            endChain();
+            show(QObject::tr("Lost %1: cable pulled or instrument switched off. Disconnected.")
+                     .arg(port));
+        }
+        disconnecting = false;
     } else if (before == LinkReset) {
         endChain();
         if (disconnecting)

@@ -81,7 +81,10 @@ void KVX_Configurator::lockButtons() {
     buttonsLocked = true;
     for (size_t i = 0; i < std::size(kvx::kAllPumps); ++i) {
         const kvx::PumpWidgets p = kvx::pumpWidgets(*ui, kvx::kAllPumps[i]);
-        heldPumpButtons[i] = {p.startButton->isEnabled(), p.stopButton->isEnabled()};
+        // The buttons' own settings, not what a disabled page makes of them:
+        // a pump whose page is off keeps its buttons as they were.
+        heldPumpButtons[i] = {!p.startButton->testAttribute(Qt::WA_ForceDisabled),
+                              !p.stopButton->testAttribute(Qt::WA_ForceDisabled)};
         p.startButton->setEnabled(false);
         p.stopButton->setEnabled(false);
     }
