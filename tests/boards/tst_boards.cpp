@@ -206,6 +206,8 @@ private slots:
             "", "4036:00020001");
         row("SCD30 off keeps compensation", "", "4036:0001000000000003",
             "scd30Mode=0;scd30Compensation=1 Day", "", "4036:00010003");
+        row("SCD30 compensation changed to None", "", "4036:0002000000000003",
+            "scd30Compensation=1 Day", "scd30Compensation=None", "4036:00020000");
         row("SCD30 compensation beyond the list", "", "4036:0002000000000009",
             "scd30Compensation=", "", "4036:00020009");
         row("SCD30 compensation unread", "scd30Compensation=none", "", "", "", "4036:0001ffff");

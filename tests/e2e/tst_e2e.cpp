@@ -156,6 +156,10 @@ private slots:
         QCOMPARE(script.answered(), 1);
         QCOMPARE(loggedLines().size(), yes ? 2 * readLines + 1 : readLines + 1);
         QCOMPARE(loggedLines().last(), yes ? loggedLines().value(readLines - 1) : getLine(0x0010));
+        if (!yes) { // once answered, Disconnect asks again
+            w->KVXDisconnectButtonPressed();
+            QCOMPARE(script.answered(), 2);
+        }
     }
 };
 
