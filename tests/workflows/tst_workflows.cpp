@@ -440,6 +440,8 @@ private slots:
         QTest::newRow("start B, rounded") << 1 << 0.001 << true << 1;
         QTest::newRow("start C") << 2 << 0.75 << true << 75;
         QTest::newRow("start D") << 3 << 1.25 << true << 125;
+        QTest::newRow("stop A") << 0 << 1.25 << false << 0;
+        QTest::newRow("stop B") << 1 << 0.5 << false << 0;
         QTest::newRow("stop C") << 2 << 0.75 << false << 0;
         QTest::newRow("stop D") << 3 << 1.25 << false << 0;
         QTest::newRow("no rate") << 0 << 0.0 << true << -1;
