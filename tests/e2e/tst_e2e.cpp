@@ -1,31 +1,108 @@
 // The configurator as shipped (system clock, QSerialPort, its own 20 ms timer)
 // against kvx-sim on a real pseudo-terminal, questions answered by a script:
-// connect and full read, a write read back, kvx-sim going away (as a pulled
-// USB cable does) during each workflow, and the port leaving the system's
-// list and coming back.
+// connect and full read, a write read back, connections that fail, kvx-sim
+// going away (as a pulled USB cable does) during each workflow, and the port
+// leaving the system's list, also while the link dies under the open question.
+// Each run also checks what the status bar says: progress and outcome.
+#include "link/Status.h"
+#include "link/SystemPlatform.h"
 #include "tests/support/PtySim.h"
 
+#include <QFileInfo>
+#include <QProgressBar>
+#include <QStatusBar>
 #include <QtTest>
 
 using namespace kvx;
 using namespace kvx::test;
 
+namespace {
+
+// The system's serial device, but its first open is refused as the system
+// refuses a user outside the port's group.
+class RefusedOnce : public QSerialPortDevice {
+public:
+    bool open() override {
+        refusing = opens++ == 0;
+        return !refusing && QSerialPortDevice::open();
+    }
+    DeviceFault fault() const override {
+        return refusing ? DeviceFault::PermissionDenied : QSerialPortDevice::fault();
+    }
+    QString faultText() const override {
+        return refusing ? QStringLiteral("Permission denied") : QSerialPortDevice::faultText();
+    }
+
+private:
+    int opens = 0;
+    bool refusing = false;
+};
+
+} // namespace
+
 class EndToEndTest : public QObject, PtySim {
     Q_OBJECT
+
+    QStringList seen;    // every status message, in order
+    QList<int> barValue; // the progress bar's value with each (-1: hidden)
+    QList<int> barMax;
 
     bool idle() const {
         return w->linkStep == LinkIdle && w->sessionState == 0 && w->ui->kvxWrite->isEnabled();
     }
-    bool fellBack() {
-        return QTest::qWaitFor(
-            [&] {
-                return w->linkStep == LinkNone &&
-                       w->ui->configurationOutputBox->toPlainText().startsWith("Ready to Connect");
-            },
-            15000);
+    bool ready() const {
+        return w->linkStep == LinkNone &&
+               w->ui->configurationOutputBox->toPlainText().startsWith("Ready to Connect");
     }
-    int setLines() const {
-        return int(loggedLines().filter(QRegularExpression(" cfg_set$")).size());
+    int sent(const char* command) const {
+        return int(loggedLines().filter(QRegularExpression(QString(" %1$").arg(command))).size());
+    }
+    bool startWatched(const QStringList& args, std::unique_ptr<SerialDevice> serial = nullptr) {
+        const bool started = start(args, std::move(serial));
+        watch();
+        return started;
+    }
+    void watch() {
+        QObject::disconnect(w->statusBar(), nullptr, this, nullptr);
+        seen.clear(), barValue.clear(), barMax.clear();
+        QObject::connect(w->statusBar(), &QStatusBar::messageChanged, this, [this](QString text) {
+            const QProgressBar* bar = w->status->progressBar();
+            seen << text;
+            barValue << (bar->isHidden() ? -1 : bar->value());
+            barMax << bar->maximum();
+        });
+    }
+    // The status messages of one chain: records 1, 2, ... `count` in order,
+    // each with the bar showing it, and a plan that ends at `count` (from the
+    // first record when `exactFromStart`); then `outcome` and the bar hidden.
+    void checkProgress(const QString& what, int count, bool exactFromStart,
+                       const QString& outcome) {
+        const QRegularExpression re("^" + what + R"(: record (\d+) of (\d+) \(0x[0-9a-f]{4}\)…$)");
+        int n = 0, lastPlan = INT_MAX;
+        for (int i = 0; i < seen.size(); ++i) {
+            const auto m = re.match(seen[i]);
+            if (!m.hasMatch())
+                continue;
+            const int record = m.captured(1).toInt(), plan = m.captured(2).toInt();
+            QCOMPARE(record, ++n);
+            QVERIFY2(plan >= record && plan <= lastPlan, qPrintable(seen[i]));
+            QVERIFY(!exactFromStart || plan == count);
+            QCOMPARE(barValue[i], record);
+            QCOMPARE(barMax[i], plan);
+            lastPlan = plan;
+        }
+        QCOMPARE(n, count);
+        QCOMPARE(lastPlan, count);
+        QVERIFY2(seen.last().startsWith(outcome.arg(count)), qPrintable(seen.last()));
+        QVERIFY(w->status->progressBar()->isHidden());
+        watch();
+    }
+    void checkRead(bool exactFromStart) {
+        QTRY_VERIFY_WITH_TIMEOUT(idle(), 30000);
+        QVERIFY(seen.first().startsWith("Opened " + path));
+        // The firmware level belongs to connecting.
+        checkProgress("Reading the configuration", sent("cfg_get") - 1, exactFromStart,
+                      "Configuration read: %1 records in ");
     }
 
 private slots:
@@ -36,9 +113,9 @@ private slots:
     void connectAndRead() {
         SimRig reference("full");
         QVERIFY(reference.connect());
-        QVERIFY(start({"--preset", "full", "--nul", "--line-feeds", "--garbage", "5", "--chunk",
-                       "7", "--chunk-delay", "3"}));
-        QTRY_VERIFY_WITH_TIMEOUT(idle(), 30000);
+        QVERIFY(startWatched({"--preset", "full", "--nul", "--line-feeds", "--garbage", "5",
+                              "--chunk", "7", "--chunk-delay", "3"}));
+        checkRead(true);
         QCOMPARE(loggedLines(), reference.lines());
         const QMap<QString, QString> want = formValues(reference.w()), got = formValues(*w);
         QVERIFY2(got == want, qPrintable(differences(want, got)));
@@ -49,8 +126,8 @@ private slots:
     // Every record written is stored, none refused, and a new read shows
     // the form as written.
     void writeWithReadBack() {
-        QVERIFY(start({"--preset", "mixed"}));
-        QTRY_VERIFY_WITH_TIMEOUT(idle(), 30000);
+        QVERIFY(startWatched({"--preset", "mixed"}));
+        checkRead(false); // two pumps not fitted: learnt on the way
         applyEdits(*w, "sampleID=over-the-line durationHours=5 mainLogVBUS pumpDFlowRate=20.5 "
                        "scd30Mode as1Mode_3");
         {
@@ -60,9 +137,12 @@ private slots:
         QVERIFY(!w->ui->kvxWrite->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(idle(), 30000);
         const QMap<QString, QString> written = formValues(*w);
-        QCOMPARE(setLines(), 15);
+        QCOMPARE(sent("cfg_set"), 15);
         QCOMPARE(logged("store").size(), 15);
         QVERIFY(logged("refused").isEmpty() && logged("bad_request").isEmpty());
+        checkProgress("Writing the configuration", 15, true,
+                      "Configuration written: %1 records, each confirmed by the instrument's "
+                      "read-back.");
         {
             DialogScript yes({QMessageBox::Yes});
             w->KVXReadButtonPressed();
@@ -72,9 +152,58 @@ private slots:
         QVERIFY2(reread == written, qPrintable(differences(written, reread)));
     }
 
+    // A connection that fails says why in the status bar, and the window
+    // falls back; once allowed, a refused port connects.
+    void failedConnections_data() {
+        QTest::addColumn<QStringList>("simArgs"); // empty: no instrument, no port
+        QTest::addColumn<bool>("refuse");
+        QTest::addColumn<QStringList>("expected"); // {port} stands for the port
+        QTest::newRow("no such port")
+            << QStringList{} << false
+            << QStringList{"Could not open {port}: No such file or directory."};
+        QTest::newRow("permission denied")
+            << QStringList{"--preset", "minimal"} << true
+            << QStringList{"Could not open {port}: Permission denied.", "group {group}, which owns",
+                           "usermod -aG {group}", "log in again."};
+        QTest::newRow("silent instrument")
+            << QStringList{"--silent"} << false
+            << QStringList{"No prompt from the instrument on {port} after 4 tries"};
+    }
+    void failedConnections() {
+        QFETCH(QStringList, simArgs);
+        QFETCH(bool, refuse);
+        QFETCH(QStringList, expected);
+        if (simArgs.isEmpty()) {
+            path = QStringLiteral("/dev/kvx-no-such-port");
+            Platform platform;
+            platform.ports = std::make_unique<ListedPorts>(ports);
+            *ports = QStringList{path};
+            w = std::make_unique<KVX_Configurator>(std::move(platform));
+            QTRY_VERIFY(w->ui->kvxConnect->isEnabled());
+            w->KVXConnectButtonPressed();
+            watch();
+        } else {
+            QVERIFY(startWatched(simArgs, refuse ? std::make_unique<RefusedOnce>() : nullptr));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(w->linkStep == LinkNone && !seen.isEmpty(), 20000);
+        const QString text = w->status->message();
+        for (QString part : expected) {
+            part.replace("{port}", path).replace("{group}", QFileInfo(path).group());
+            QVERIFY2(text.contains(part), qPrintable(text + " lacks " + part));
+        }
+        QTRY_VERIFY(ready());
+        QVERIFY(w->ui->kvxConnect->isEnabled());
+        QVERIFY(w->status->progressBar()->isHidden());
+        QCOMPARE(w->status->message(), text); // it stands
+        if (refuse) {
+            w->KVXConnectButtonPressed();
+            QTRY_VERIFY_WITH_TIMEOUT(w->status->message().startsWith("Configuration read"), 20000);
+        }
+    }
+
     // kvx-sim exits once it has answered `more` lines past the initial read
     // (-1: its 5th line, in the read). What it stored stays stored; the
-    // window falls back on its own with its pages cleared.
+    // window falls back on its own with its pages cleared, and says why.
     void cablePulled_data() {
         QTest::addColumn<QString>("preset");
         QTest::addColumn<QString>("workflow"); // the slot that starts it
@@ -97,7 +226,7 @@ private slots:
         SimRig reference(preset);
         QVERIFY(reference.connect());
         const int lines = more < 0 ? 5 : int(reference.lines().size()) + more;
-        QVERIFY(start({"--preset", preset, "--cable-pull-after", QString::number(lines)}));
+        QVERIFY(startWatched({"--preset", preset, "--cable-pull-after", QString::number(lines)}));
         if (more >= 0) {
             QTRY_VERIFY_WITH_TIMEOUT(idle(), 30000);
             DialogScript yes({}, QMessageBox::Yes);
@@ -106,17 +235,22 @@ private slots:
         }
         QTRY_VERIFY_WITH_TIMEOUT(sim->state() == QProcess::NotRunning, 30000);
         QCOMPARE(sim->exitCode(), 0);
-        QVERIFY(fellBack());
+        QTRY_VERIFY_WITH_TIMEOUT(ready(), 15000);
         const QString problems = fallenBackProblems(*w);
         QVERIFY2(problems.isEmpty(), qPrintable(problems));
         QCOMPARE(loggedLines().size(), lines);
         QCOMPARE(logged("store").size(), stores);
+        const QString text = w->status->message();
+        QVERIFY2(text.contains("cable pulled or instrument switched off. Disconnected."),
+                 qPrintable(text));
+        if (more < 0)
+            QVERIFY(text.startsWith("Lost the instrument on " + path + " during record 0x"));
     }
 
     // The connected port leaves the system's list: the operator is asked
-    // once. No keeps the link, which still works once the port is back; Yes
-    // says farewell and falls back, and the port can be used again when it
-    // returns.
+    // once. No keeps the link, which still works once the port is back, and
+    // Disconnect asks again; Yes says farewell and falls back, and the port
+    // can be used again when it returns.
     void hotPlug_data() {
         QTest::addColumn<bool>("yes");
         QTest::newRow("No") << false;
@@ -124,8 +258,8 @@ private slots:
     }
     void hotPlug() {
         QFETCH(bool, yes);
-        QVERIFY(start({"--preset", "minimal"}));
-        QTRY_VERIFY_WITH_TIMEOUT(idle(), 30000);
+        QVERIFY(startWatched({"--preset", "minimal"}));
+        checkRead(false); // no SEN55: learnt on the way
         const int readLines = int(loggedLines().size());
         DialogScript script({}, yes ? QMessageBox::Yes : QMessageBox::No);
         ports->clear();
@@ -135,7 +269,7 @@ private slots:
                                         "configuration changes you may have made.  Are you sure "
                                         "you wish to proceed?");
         if (yes) {
-            QVERIFY(fellBack());
+            QTRY_VERIFY_WITH_TIMEOUT(ready(), 15000);
             QCOMPARE(loggedLines().value(readLines), "menu");
             QCOMPARE(w->ui->kvxComList->currentText(), "None");
             QVERIFY(!w->ui->kvxConnect->isEnabled());
@@ -156,10 +290,43 @@ private slots:
         QCOMPARE(script.answered(), 1);
         QCOMPARE(loggedLines().size(), yes ? 2 * readLines + 1 : readLines + 1);
         QCOMPARE(loggedLines().last(), yes ? loggedLines().value(readLines - 1) : getLine(0x0010));
-        if (!yes) { // once answered, Disconnect asks again
+        if (!yes) {
             w->KVXDisconnectButtonPressed();
             QCOMPARE(script.answered(), 2);
         }
+    }
+
+    // The port leaves the list during the read and the question stays open
+    // 6 s: underneath it the window's timer keeps the link going until the
+    // cable goes and the link resets on its own. Yes afterwards sends the
+    // farewell nowhere and brings no second question.
+    void questionOpenWhileTheLinkDies() {
+        QVERIFY(start({"--preset", "full", "--cable-pull-after", "30"}));
+        QTRY_VERIFY_WITH_TIMEOUT(w->sessionState >= 200 && w->sessionState < 600, 20000);
+        QElapsedTimer clock;
+        clock.start();
+        qint64 pulledAt = -1, readyAt = -1, answeredAt = -1;
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, this, [&] {
+            if (pulledAt < 0 && sim->state() == QProcess::NotRunning)
+                pulledAt = clock.elapsed();
+            if (readyAt < 0 && ready())
+                readyAt = clock.elapsed();
+        });
+        probe.start(5);
+        DialogScript script({QMessageBox::Yes});
+        script.holdMs = 6000;
+        script.beforeAnswer = [&](int) { answeredAt = clock.elapsed(); };
+        ports->clear();
+        QTRY_COMPARE_WITH_TIMEOUT(script.answered(), 1, 20000);
+        QCOMPARE(script.titles.first(), QStringLiteral("Disconnect from an KVXv2."));
+        QVERIFY2(pulledAt >= 0, "the link stood still while the question was open");
+        QVERIFY(readyAt >= 0 && readyAt < answeredAt);
+        QVERIFY2(readyAt - pulledAt <= 2500, qPrintable(QString::number(readyAt - pulledAt)));
+        QTest::qWait(1500);
+        QCOMPARE(script.answered(), 1);
+        QVERIFY(ready() && !w->serialPort->isOpen());
+        QCOMPARE(loggedLines().size(), 30);
     }
 };
 

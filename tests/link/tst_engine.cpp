@@ -1,7 +1,11 @@
-// The session engine tick by tick against the in-process instrument: what goes
-// out on which tick, how received bytes are taken, the retries and the 500 ms
-// answer timeout for every class of fault, the farewell's quiet second and its
-// cap, and the wait when the window closes.
+// The link tick by tick against the in-process instrument: the window's
+// start and its port selector, a failed open, the pages and controls the board
+// list and the firmware level bring, what goes out on which tick, how received
+// bytes are taken, the retries and the 500 ms answer timeout for every class
+// of fault, waits that survive a clock set back, the farewell's quiet second
+// and its cap, the wait when the window closes, and a device the system takes
+// away.
+#include "image/boards/MainBoardCodec.h"
 #include "tests/support/SimRig.h"
 
 #include <QtTest>
@@ -33,6 +37,14 @@ qint64 lastCommandAt(SimRig& rig) {
     return commands.isEmpty() ? -1 : qint64(commands.last().value("t").toDouble());
 }
 
+QStringList items(const QComboBox* list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->itemText(i);
+    return out;
+}
+
+const QString kFull = "0,Main,M1,1,Sorbent,S7,2,Filter,F2,3,x,x,4,Filter,F4,5,x,x,6,Gas,G9";
 const QString kResetLine = QStringLiteral("\x1b"
                                           "c");
 const QString kLevelLine = getLine(kFirmwareLevelRecord);
@@ -53,6 +65,147 @@ private slots:
         cleanLines = rig.lines();
         cleanForm = formValues(rig.w());
         QCOMPARE(cleanLines.size(), 2 + 1 + 49); // reset, board list, level, the read
+    }
+
+    // The ports at the first tick, the operator's pick (-1: none), the ports
+    // at the next tick, and what the selector then lists and shows. The first
+    // tick shows the Ready page over the disconnected phase.
+    void portList_data() {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<int>("pick");
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<QString>("listed");
+        QTest::addColumn<QString>("current");
+        auto row = [](const char* name, const char* first, int pick, const char* then,
+                      const char* listed, const char* current) {
+            QTest::newRow(name) << QString(first) << pick << QString(then) << QString(listed)
+                                << QString(current);
+        };
+        row("no port", "", -1, "", "None", "None");
+        row("plugged in", "", -1, "USB0", "USB0", "USB0");
+        row("the last selected", "COM3 COM4", -1, "COM3 COM4", "COM3 COM4", "COM4");
+        row("new one appended, selected", "COM3 COM4", 0, "COM3 COM7 COM4", "COM3 COM4 COM7",
+            "COM7");
+        row("unplugged, pick kept", "COM3 COM4", 0, "COM3", "COM3", "COM3");
+        row("last one gone", "COM3", -1, "", "None", "None");
+    }
+    void portList() {
+        QFETCH(QString, first);
+        QFETCH(int, pick);
+        QFETCH(QString, then);
+        QFETCH(QString, listed);
+        QFETCH(QString, current);
+        const QStringList ports = then.split(' ', Qt::SkipEmptyParts);
+        SimRig rig("full");
+        QVERIFY(rig.device->linkSettingsApplied());
+        QCOMPARE(rig.w().ticker->interval(), 20);
+        QCOMPARE(items(rig.w().ui->kvxComList), QStringList{"None"});
+        rig.setPorts(first.split(' ', Qt::SkipEmptyParts));
+        rig.tick();
+        QCOMPARE(rig.w().sessionState, 2);
+        QCOMPARE(rig.w().ui->configuratorTabs->tabText(0), QString("KVX"));
+        const QString problems = fallenBackProblems(rig.w());
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
+        if (pick >= 0)
+            rig.w().ui->kvxComList->setCurrentIndex(pick);
+        rig.setPorts(ports);
+        rig.tick();
+        QCOMPARE(items(rig.w().ui->kvxComList).join(' '), listed);
+        QCOMPARE(rig.w().ui->kvxComList->currentText(), current);
+        QCOMPARE(rig.w().portCount, int(ports.size()));
+        QCOMPARE(rig.w().ui->comPortOutputBox->toPlainText(), ports.join('\n'));
+        QCOMPARE(rig.w().ui->kvxConnect->isEnabled(), !then.isEmpty());
+        rig.w().KVXConnectButtonPressed(); // refused without a port
+        QCOMPARE(rig.w().linkStep, then.isEmpty() ? int(LinkNone) : int(LinkOpen));
+        QCOMPARE(rig.w().ui->kvxComList->isEnabled(), then.isEmpty());
+        if (then.isEmpty())
+            return;
+        // While the link exists the selector stays as it is.
+        rig.setPorts(ports + QStringList{"COM9"});
+        rig.tick();
+        QCOMPARE(items(rig.w().ui->kvxComList).join(' '), listed);
+    }
+
+    // A port that cannot be opened: back in the disconnected phase two ticks
+    // later, nothing written, no question.
+    void failedOpen() {
+        SimRig rig("full");
+        rig.device->setOpenFails(true);
+        rig.tick();
+        rig.w().KVXConnectButtonPressed();
+        rig.tick(2);
+        QCOMPARE(rig.w().linkStep, int(LinkNone));
+        QVERIFY(rig.device->written().isEmpty());
+        QVERIFY(rig.w().ui->kvxConnect->isEnabled() && rig.w().ui->kvxComList->isEnabled());
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    // Board list and firmware level (-1: a record too short to hold one):
+    // the tabs, the ID rows, and controls hidden and disabled ("-name") or
+    // shown and enabled ("+name").
+    void discovery_data() {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("tabs");
+        QTest::addColumn<QString>("ids");
+        QTest::addColumn<QString>("controls");
+        auto row = [](const char* name, const QString& list, int level, const char* tabs,
+                      const char* ids, const char* controls) {
+            QTest::newRow(name) << list << level << QString(tabs) << QString(ids)
+                                << QString(controls);
+        };
+        const char* all = "M1 G9 F2 F4 S7";
+        const char* plain = "KVX,Mainboard,Gas,Pump A,Pump B,Pump C,Pump D";
+        const char* withAs = "KVX,Mainboard,Gas,Alphasense,Pump A,Pump B,Pump C,Pump D";
+        row("level 0", kFull, 0, plain, all,
+            "-pumpADuration -pumpDDelayDaysLabel -pumpBSpecificDateTime -startPumpC -sampleHalt "
+            "+pumpAFlowRate");
+        row("short level record", kFull, -1, plain, all, "-pumpCStart -stopPumpB");
+        row("level 1", kFull, 1, withAs, all, "-pumpBFullSample -sampleHalt");
+        row("level 4", kFull, 4, withAs, all,
+            "-sampleHalt -startPumpA -stopPumpD +pumpAStart +pumpCDuration +pumpDDelayDays");
+        row("level 5", kFull, 5, withAs, all, "+sampleHalt +startPumpB");
+        row("type words case-sensitive", QString(kFull).replace("Main", "main"), 0,
+            "KVX,Gas,Pump A,Pump B,Pump C,Pump D", " G9 F2 F4 S7", "");
+        row("slot number must match", QString(kFull).replace("4,Filter", "3,Filter"), 0,
+            "KVX,Mainboard,Gas,Pump A,Pump C,Pump D", "M1 G9 F2  S7", "");
+        row("non-numeric slot reads 0", "zero" + kFull.mid(1), 0, plain, all, "");
+        row("nothing fits", "9,a,b,9,a,b,9,a,b,9,a,b,9,a,b,9,a,b,9,a,b", 5, "KVX", "    ", "");
+    }
+    void discovery() {
+        QFETCH(QString, list);
+        QFETCH(int, level);
+        QFETCH(QString, tabs);
+        QFETCH(QString, ids);
+        QFETCH(QString, controls);
+        SimRig rig("full");
+        KVX_Configurator& w = rig.w();
+        w.show();
+        w.registerBoards(list.split(','));
+        w.responseImage.resetRequest(kFirmwareLevelRecord);
+        if (level >= 0)
+            w.responseImage.appendU16(quint32(level));
+        else
+            w.responseImage.appendU8(9);
+        w.addBoardPages();
+        QCOMPARE(w.firmwareLevel, std::max(level, 0));
+        QStringList titles;
+        for (int i = 0; i < w.ui->configuratorTabs->count(); ++i)
+            titles << w.ui->configuratorTabs->tabText(i);
+        QCOMPARE(titles.join(','), tabs);
+        QStringList idTexts;
+        for (QLineEdit* id : {w.ui->kvxIDBox, w.ui->gasIDBox, w.ui->pumpAIDBox, w.ui->pumpBIDBox,
+                              w.ui->pumpsCDIDBox}) {
+            idTexts << id->text();
+            QCOMPARE(id->isVisible(), !id->text().isEmpty());
+        }
+        QCOMPARE(idTexts.join(' '), ids);
+        for (const QString& c : controls.split(' ', Qt::SkipEmptyParts)) {
+            auto* widget = w.findChild<QWidget*>(c.mid(1));
+            const bool shown = c[0] == '+';
+            QVERIFY2(widget && widget->isHidden() != shown && widget->isEnabled() == shown,
+                     qPrintable(c));
+        }
     }
 
     // What goes out on each tick after Connect: the reset sequence once the
@@ -296,6 +449,60 @@ private slots:
         QCOMPARE(rig.sim().inMenu(), connected);
         const qint64 waited = rig.now() - before;
         QCOMPARE(waited, connected ? 1000 : 0); // 10 ms sleeps until more than 999 ms passed
+    }
+
+    // The computer's clock set back an hour during a wait: the wait still ends on time.
+    void waitsIgnoreAClockSetBack_data() {
+        QTest::addColumn<bool>("farewell");
+        QTest::addColumn<int>("maxTicks");
+        QTest::newRow("unanswered request") << false << 4 * 27 + 5;
+        QTest::newRow("farewell") << true << 55;
+    }
+    void waitsIgnoreAClockSetBack() {
+        QFETCH(bool, farewell);
+        QFETCH(int, maxTicks);
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        rig.sim().faults().silent = true;
+        if (farewell)
+            rig.w().linkStep = LinkFarewell;
+        else
+            rig.w().startGet(kClockWord, 0);
+        rig.tick(2); // the request (or the farewell) is out
+        *rig.ms -= 3600 * 1000;
+        QVERIFY(rig.tickUntil([&] { return rig.w().linkStep == LinkNone; }, maxTicks));
+    }
+
+    // "cli> " ahead of the echo, all in one read: the answer is taken at once.
+    void strayPromptBeforeTheEcho() {
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        const int sent = int(rig.lines().size());
+        rig.w().startGet(kClockWord, 0);
+        QVERIFY(rig.tickUntil([&] { return rig.lines().size() > sent; }, 10));
+        rig.inject("cli> " + rig.sim().takeOutput());
+        rig.tick(10);
+        QCOMPARE(rig.w().linkStep, int(LinkIdle));
+        QCOMPARE(rig.lines().size(), sent + 1);
+    }
+
+    // The system takes the port away (a resource error): the link resets.
+    void lostDeviceEndsTheLink_data() {
+        QTest::addColumn<int>("atState");
+        QTest::newRow("idle") << 0;
+        QTest::newRow("reading") << 203;
+    }
+    void lostDeviceEndsTheLink() {
+        QFETCH(int, atState);
+        SimRig rig("full");
+        rig.tick();
+        rig.w().KVXConnectButtonPressed();
+        QVERIFY(rig.tickUntil([&] { return rig.w().sessionState == atState; }));
+        rig.device->loseDevice();
+        rig.tick(2);
+        QCOMPARE(rig.w().linkStep, int(LinkNone));
+        QVERIFY(rig.w().ui->configurationOutputBox->toPlainText().startsWith("Ready to Connect"));
+        QVERIFY(!rig.w().ui->Tab_Main->isEnabled());
     }
 };
 

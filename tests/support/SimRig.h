@@ -135,9 +135,7 @@ private:
         dev->setClockSource([clockMs = ms] { return *clockMs; });
         device = dev.get();
         Platform p;
-        auto clock = std::make_unique<FakeClock>();
-        clock->ms = ms;
-        p.clock = std::move(clock);
+        p.clock = std::make_unique<FakeClock>(ms);
         p.serial = std::move(dev);
         p.ports = std::make_unique<sim::SimPortSource>(QStringList{"ttySIM0"});
         window = std::make_unique<KVX_Configurator>(std::move(p));
