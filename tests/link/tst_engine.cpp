@@ -1,10 +1,9 @@
 // The link tick by tick against the in-process instrument: the window's
-// start and its port selector, a failed open, the pages and controls the board
-// list and the firmware level bring, what goes out on which tick, how received
-// bytes are taken, the retries and the 500 ms answer timeout for every class
-// of fault, waits that survive a clock set back, the farewell's quiet second
-// and its cap, the wait when the window closes, and a device the system takes
-// away.
+// start and its port selector, the pages and controls the board list and the
+// firmware level bring, what goes out on which tick, how received bytes are
+// taken, the retries and the 500 ms answer timeout for every class of fault,
+// waits that survive a clock set back, the farewell's quiet second and its
+// cap, and the wait when the window closes.
 #include "image/boards/MainBoardCodec.h"
 #include "tests/support/SimRig.h"
 
@@ -124,20 +123,6 @@ private slots:
         rig.setPorts(ports + QStringList{"COM9"});
         rig.tick();
         QCOMPARE(items(rig.w().ui->kvxComList).join(' '), listed);
-    }
-
-    // A port that cannot be opened: back in the disconnected phase two ticks
-    // later, nothing written, no question.
-    void failedOpen() {
-        SimRig rig("full");
-        rig.device->setOpenFails(true);
-        rig.tick();
-        rig.w().KVXConnectButtonPressed();
-        rig.tick(2);
-        QCOMPARE(rig.w().linkStep, int(LinkNone));
-        QVERIFY(rig.device->written().isEmpty());
-        QVERIFY(rig.w().ui->kvxConnect->isEnabled() && rig.w().ui->kvxComList->isEnabled());
-        QVERIFY(!QApplication::activeModalWidget());
     }
 
     // Board list and firmware level (-1: a record too short to hold one):
@@ -484,25 +469,6 @@ private slots:
         rig.tick(10);
         QCOMPARE(rig.w().linkStep, int(LinkIdle));
         QCOMPARE(rig.lines().size(), sent + 1);
-    }
-
-    // The system takes the port away (a resource error): the link resets.
-    void lostDeviceEndsTheLink_data() {
-        QTest::addColumn<int>("atState");
-        QTest::newRow("idle") << 0;
-        QTest::newRow("reading") << 203;
-    }
-    void lostDeviceEndsTheLink() {
-        QFETCH(int, atState);
-        SimRig rig("full");
-        rig.tick();
-        rig.w().KVXConnectButtonPressed();
-        QVERIFY(rig.tickUntil([&] { return rig.w().sessionState == atState; }));
-        rig.device->loseDevice();
-        rig.tick(2);
-        QCOMPARE(rig.w().linkStep, int(LinkNone));
-        QVERIFY(rig.w().ui->configurationOutputBox->toPlainText().startsWith("Ready to Connect"));
-        QVERIFY(!rig.w().ui->Tab_Main->isEnabled());
     }
 };
 

@@ -28,17 +28,21 @@ struct SimRig {
 
     // Builds the instrument from a preset (or a ready configuration) and the
     // window around it; the window's ticker is stopped: tests call tick().
-    explicit SimRig(const QString& preset) { build(load(preset)); }
-    explicit SimRig(const sim::InstrumentConfig& config) { build(config); }
-    // A further window on an existing instrument (a later session), its clock
-    // starting at `startMs`.
-    SimRig(std::shared_ptr<sim::Instrument> existing, qint64 startMs) {
-        *ms = startMs;
-        attach(std::move(existing));
+    explicit SimRig(const QString& preset) : SimRig(load(preset)) {}
+    explicit SimRig(const sim::InstrumentConfig& config)
+        : instrument(std::make_shared<sim::Instrument>(config, *ms)) {
+        auto dev = std::make_unique<sim::SimSerialDevice>(instrument);
+        dev->setClockSource([clockMs = ms] { return *clockMs; });
+        device = dev.get();
+        Platform p;
+        p.clock = std::make_unique<FakeClock>(ms);
+        p.serial = std::move(dev);
+        p.ports = std::make_unique<sim::SimPortSource>(QStringList{"ttySIM0"});
+        window = std::make_unique<KVX_Configurator>(std::move(p));
+        window->ticker->stop();
     }
     // The window says farewell while it goes; the device still answers.
     ~SimRig() { window.reset(); }
-    SimRig(SimRig&&) = default;
 
     static sim::InstrumentConfig load(const QString& preset) {
         QString error;
@@ -123,23 +127,6 @@ struct SimRig {
                 words << quint16(items.at(items.size() - 3).toUInt());
         }
         return words;
-    }
-
-private:
-    void build(const sim::InstrumentConfig& config) {
-        attach(std::make_shared<sim::Instrument>(config, *ms));
-    }
-    void attach(std::shared_ptr<sim::Instrument> existing) {
-        instrument = std::move(existing);
-        auto dev = std::make_unique<sim::SimSerialDevice>(instrument);
-        dev->setClockSource([clockMs = ms] { return *clockMs; });
-        device = dev.get();
-        Platform p;
-        p.clock = std::make_unique<FakeClock>(ms);
-        p.serial = std::move(dev);
-        p.ports = std::make_unique<sim::SimPortSource>(QStringList{"ttySIM0"});
-        window = std::make_unique<KVX_Configurator>(std::move(p));
-        window->ticker->stop();
     }
 };
 
