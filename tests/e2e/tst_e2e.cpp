@@ -43,9 +43,9 @@ private:
 class EndToEndTest : public QObject, PtySim {
     Q_OBJECT
 
-    QStringList seen;    // every status message, in order
-    QList<int> barValue; // the progress bar's value with each (-1: hidden)
-    QList<int> barMax;
+    // Every status message, in order, each with the progress bar's value and
+    // maximum then ("[-1/m]": hidden).
+    QStringList seen;
 
     bool idle() const {
         return w->linkStep == LinkIdle && w->sessionState == 0 && w->ui->kvxWrite->isEnabled();
@@ -64,12 +64,12 @@ class EndToEndTest : public QObject, PtySim {
     }
     void watch() {
         QObject::disconnect(w->statusBar(), nullptr, this, nullptr);
-        seen.clear(), barValue.clear(), barMax.clear();
+        seen.clear();
         QObject::connect(w->statusBar(), &QStatusBar::messageChanged, this, [this](QString text) {
             const QProgressBar* bar = w->status->progressBar();
-            seen << text;
-            barValue << (bar->isHidden() ? -1 : bar->value());
-            barMax << bar->maximum();
+            seen << text + QString(" [%1/%2]")
+                               .arg(bar->isHidden() ? -1 : bar->value())
+                               .arg(bar->maximum());
         });
     }
     // The status messages of one chain: records 1, 2, ... `count` in order,
@@ -77,18 +77,18 @@ class EndToEndTest : public QObject, PtySim {
     // first record when `exactFromStart`); then `outcome` and the bar hidden.
     void checkProgress(const QString& what, int count, bool exactFromStart,
                        const QString& outcome) {
-        const QRegularExpression re("^" + what + R"(: record (\d+) of (\d+) \(0x[0-9a-f]{4}\)…$)");
+        const QRegularExpression re(
+            "^" + what + R"(: record (\d+) of (\d+) \(0x[0-9a-f]{4}\)… \[(\d+)/(\d+)\]$)");
         int n = 0, lastPlan = INT_MAX;
-        for (int i = 0; i < seen.size(); ++i) {
-            const auto m = re.match(seen[i]);
+        for (const QString& message : seen) {
+            const auto m = re.match(message);
             if (!m.hasMatch())
                 continue;
             const int record = m.captured(1).toInt(), plan = m.captured(2).toInt();
             QCOMPARE(record, ++n);
-            QVERIFY2(plan >= record && plan <= lastPlan, qPrintable(seen[i]));
-            QVERIFY(!exactFromStart || plan == count);
-            QCOMPARE(barValue[i], record);
-            QCOMPARE(barMax[i], plan);
+            QVERIFY2(plan >= record && plan <= lastPlan && (!exactFromStart || plan == count),
+                     qPrintable(message));
+            QCOMPARE(m.captured(3) + '/' + m.captured(4), m.captured(1) + '/' + m.captured(2));
             lastPlan = plan;
         }
         QCOMPARE(n, count);
