@@ -176,35 +176,118 @@ class WorkflowsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void readChain_data() {
+    // A connection's read and then a write, by preset and level: the records
+    // each asks for, the buttons, and an unedited write stores every record
+    // exactly as read, also values the form cannot show, which the read names
+    // ("-": none). An NO2 algorithm code beyond 3 bits goes out as 0.
+    // "cartridges" changes two cartridge IDs, "pumps running" starts Pumps B
+    // and D first.
+    void readThenWrite_data() {
         QTest::addColumn<QString>("instrument");
-        QTest::addColumn<Words>("words");
+        QTest::addColumn<Words>("read"); // empty: not compared
+        QTest::addColumn<Words>("written");
+        QTest::addColumn<QString>("kept");
         for (int level = 0; level <= 5; ++level)
             QTest::addRow("full, level %d", level)
-                << QString("full level %1").arg(level) << fullRead(level);
-        QTest::newRow("minimal") << "minimal" << Words{0x0070} + kMain.mid(0, 5) + Words{0x0000};
+                << QString("full level %1").arg(level) << fullRead(level) << fullWrite(level) << "";
+        QTest::newRow("minimal") << "minimal" << Words{0x0070} + kMain.mid(0, 5) + Words{0x0000}
+                                 << Words{0x0020, 0x0030, 0x0040, 0x0000} << "SEN55 mode 0";
         // Pump A and Pump C absent: their chains end after the flow record.
         QTest::newRow("mixed") << "mixed"
                                << Words{0x0070} + kMain + gasWords(2) +
                                       Words{0x8012, 0x8002, 0xC201} + pumpWords(0xC101, 2) +
-                                      Words{0xC001};
+                                      Words{0xC001}
+                               << Words{0x0020, 0x0030, 0x0040, 0x0060, 0x0000,
+                                        0x4026, 0x4036, 0x4086, 0x4006, 0x40A6,
+                                        0x8002, 0xC101, 0xC151, 0xC161, 0xC001}
+                               << "SGP41 mode 0";
         // No level record: asked four times, then the instrument is level 0.
-        QTest::newRow("legacy") << "legacy" << Words(4, 0x0070) + kMain + gasWords(0);
+        QTest::newRow("legacy") << "legacy" << Words(4, 0x0070) + kMain + gasWords(0)
+                                << Words{0x0020, 0x0030, 0x0040, 0x0060, 0x0000,
+                                         0x4016, 0x4036, 0x4086, 0x4006}
+                                << "SFA30 mode 0";
+        Words cartridges = fullWrite(5);
+        cartridges.insert(cartridges.indexOf(0x8012), 0x8022);
+        cartridges.insert(cartridges.indexOf(0xC101), 0xC111);
+        QTest::newRow("cartridges") << "full cartridges" << Words{} << cartridges << "";
+        QTest::newRow("pumps running")
+            << "full pumps running" << Words{}
+            << Words{0x8084, 0xC171, 0x8084, 0xC171} + fullWrite(5) << "";
+        const char* odd[][2] = {
+            {"Figaro set", "-"},
+            {"interval 10", "logging interval 10 s"},
+            {"stop state 2", "state after the sample 2"},
+            {"SEN55 mode 5", "SEN55 mode 5"},
+            {"fan 2", "gas fan word 2"},
+            {"NO2 code 9", "-"},
+            {"compensation 7", "-"},
+            {"blank UTC offset", "UTC offset word"},
+            {"365 d 30 h 75 min", "duration days 365, duration hours 30, duration minutes 75"},
+            {"cleaning 2000 h", "SEN55 cleaning interval 2000 h"},
+            {"flag bits 2-14", "schedule flags 0x124"},
+        };
+        for (const auto& [name, kept] : odd)
+            QTest::newRow(name) << QString("full ") + name << Words{} << Words{} << QString(kept);
     }
-    void readChain() {
+    void readThenWrite() {
         QFETCH(QString, instrument);
-        QFETCH(Words, words);
+        QFETCH(Words, read);
+        QFETCH(Words, written);
+        QFETCH(QString, kept);
         const auto config = variant(instrument);
         SimRig rig(config);
+        if (instrument.contains("fan 2")) { // stored as a write would store it
+            ConfigImage fan;
+            fan.resetRequest(kGasFanWord);
+            fan.appendU16(2);
+            fan.finishRequest();
+            rig.sim().receive(requestLine(fan, kCfgSet));
+            rig.sim().discardOutput();
+        }
+        const auto stores = [&] { return int(rig.sim().log().ofKind("store").size()); };
+        const int storedBefore = stores();
         QVERIFY(rig.connect());
-        QCOMPARE(hex(rig.requestedWords()), hex(words));
+        QVERIFY(read.isEmpty() || hex(rig.requestedWords()) == hex(read));
         const Ui_KVX_Configurator& ui = *rig.w().ui;
         for (QWidget* button : locked(ui))
             QCOMPARE(button->isEnabled(),
                      button != ui.scd30CalButton || (config.gas.fitted && config.scd30.fitted));
         if (config.gas.fitted)
             QCOMPARE(ui.gasFanGroup->isHidden(), config.firmwareLevel.value_or(0) < 3);
-        QCOMPARE(rig.sim().log().ofKind("store").size(), 0);
+        QCOMPARE(stores(), storedBefore);
+        const QString named = rig.w().keptAsRead.join(", ");
+        QVERIFY2(kept == "-" ? named.isEmpty() : named.contains(kept), qPrintable(named));
+        QMap<quint16, QByteArray> before;
+        for (quint16 word : rig.requestedWords())
+            if (word != kClockWord && rig.sim().readRecord(word))
+                before.insert(word, *rig.sim().readRecord(word));
+        if (instrument.contains("cartridges"))
+            applyEdits(rig.w(), "pumpACartID=NEW-A pumpDCartID=NEW-D");
+        if (instrument.contains("pumps running")) {
+            rig.w().PumpBStartClicked();
+            QVERIFY(rig.settle());
+            rig.w().PumpDStartClicked();
+            QVERIFY(rig.settle());
+        }
+        rig.pressWrite();
+        QVERIFY(rig.settle());
+        const Words sets = rig.requestedWords("cfg_set");
+        QVERIFY(written.isEmpty() || hex(sets) == hex(written));
+        QVERIFY(sets.contains(kScheduleWord));
+        QCOMPARE(stores(), sets.size());
+        for (QWidget* b : {ui.kvxWrite, ui.kvxRead, ui.setRTC, ui.readRTC})
+            QVERIFY(b->isEnabled());
+        for (QWidget* b : {ui.startPumpA, ui.startPumpB, ui.stopPumpB, ui.stopPumpD})
+            QCOMPARE(b->isEnabled(),
+                     b->objectName().startsWith("start") && rig.w().firmwareLevel == 5);
+        if (instrument.contains("cartridges") || instrument.contains("pumps"))
+            return;
+        QStringList changed;
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            if (rig.sim().readRecord(it.key()) != it.value())
+                changed << QString::number(it.key(), 16);
+        QCOMPARE(changed.join(' '), instrument.contains("NO2") ? "4056" : "");
+        QCOMPARE(rig.sim().state().alphasense[1].algorithm, 0);
     }
 
     // Nothing cuts into a read: during the initial read every workflow button
@@ -264,112 +347,6 @@ private slots:
         QVERIFY(rig.connect());
         QCOMPARE(int(rig.requestedWords().count(kFirmwareLevelRecord)), asked + 1);
         QVERIFY(rig.w().ui->Tab_PumpD->isEnabled() && rig.w().ui->kvxRead->isEnabled());
-    }
-
-    // The write after a read, by preset and level; "cartridges" changes two
-    // cartridge IDs, "pumps running" starts Pumps B and D first.
-    void writeChain_data() {
-        QTest::addColumn<QString>("instrument");
-        QTest::addColumn<QString>("edits");
-        QTest::addColumn<Words>("words");
-        for (int level = 0; level <= 5; ++level)
-            QTest::addRow("full, level %d", level)
-                << QString("full level %1").arg(level) << "" << fullWrite(level);
-        Words cartridges = fullWrite(5);
-        cartridges.insert(cartridges.indexOf(0x8012), 0x8022);
-        cartridges.insert(cartridges.indexOf(0xC101), 0xC111);
-        QTest::newRow("cartridges") << "full"
-                                    << "cartridges" << cartridges;
-        QTest::newRow("pumps running")
-            << "full"
-            << "pumps running" << Words{0x8084, 0xC171, 0x8084, 0xC171} + fullWrite(5);
-        QTest::newRow("mixed") << "mixed"
-                               << "" << Words{0x0020, 0x0030, 0x0040, 0x0060, 0x0000,
-                                              0x4026, 0x4036, 0x4086, 0x4006, 0x40A6,
-                                              0x8002, 0xC101, 0xC151, 0xC161, 0xC001};
-        QTest::newRow("legacy") << "legacy"
-                                << "" << Words{0x0020, 0x0030, 0x0040, 0x0060, 0x0000,
-                                               0x4016, 0x4036, 0x4086, 0x4006};
-        QTest::newRow("minimal") << "minimal"
-                                 << "" << Words{0x0020, 0x0030, 0x0040, 0x0000};
-    }
-    void writeChain() {
-        QFETCH(QString, instrument);
-        QFETCH(QString, edits);
-        QFETCH(Words, words);
-        SimRig rig(variant(instrument));
-        QVERIFY(rig.connect());
-        const Ui_KVX_Configurator& ui = *rig.w().ui;
-        if (edits == "cartridges")
-            applyEdits(rig.w(), "pumpACartID=NEW-A pumpDCartID=NEW-D");
-        if (edits == "pumps running") {
-            rig.w().PumpBStartClicked();
-            QVERIFY(rig.settle());
-            rig.w().PumpDStartClicked();
-            QVERIFY(rig.settle());
-        }
-        rig.pressWrite();
-        QVERIFY(rig.settle());
-        QCOMPARE(hex(rig.requestedWords("cfg_set")), hex(words));
-        QCOMPARE(rig.sim().log().ofKind("store").size(), words.size());
-        for (QWidget* b : {ui.kvxWrite, ui.kvxRead, ui.setRTC, ui.readRTC})
-            QVERIFY(b->isEnabled());
-        for (QWidget* b : {ui.startPumpA, ui.startPumpB, ui.stopPumpB, ui.stopPumpD})
-            QCOMPARE(b->isEnabled(),
-                     b->objectName().startsWith("start") && rig.w().firmwareLevel == 5);
-    }
-
-    // A write straight after a read stores every record exactly as read, also
-    // values the form cannot show, which the read names ("-": none). An NO2
-    // algorithm code beyond 3 bits goes out as 0.
-    void uneditedWriteStoresWhatWasRead_data() {
-        QTest::addColumn<QString>("instrument");
-        QTest::addColumn<QString>("kept");
-        for (const char* name : {"full", "mixed", "legacy", "minimal", "full Figaro set"})
-            QTest::newRow(name) << name << "";
-        const char* odd[][2] = {
-            {"interval 10", "logging interval 10 s"},
-            {"stop state 2", "state after the sample 2"},
-            {"SEN55 mode 5", "SEN55 mode 5"},
-            {"fan 2", "gas fan word 2"},
-            {"NO2 code 9", "-"},
-            {"compensation 7", "-"},
-            {"blank UTC offset", "UTC offset word"},
-            {"365 d 30 h 75 min", "duration days 365, duration hours 30, duration minutes 75"},
-            {"cleaning 2000 h", "SEN55 cleaning interval 2000 h"},
-            {"flag bits 2-14", "schedule flags 0x124"},
-        };
-        for (const auto& [name, kept] : odd)
-            QTest::newRow(name) << QString("full ") + name << QString(kept);
-    }
-    void uneditedWriteStoresWhatWasRead() {
-        QFETCH(QString, instrument);
-        QFETCH(QString, kept);
-        SimRig rig(variant(instrument));
-        if (instrument.contains("fan 2")) { // stored as a write would store it
-            ConfigImage fan;
-            fan.resetRequest(kGasFanWord);
-            fan.appendU16(2);
-            fan.finishRequest();
-            rig.sim().receive(requestLine(fan, kCfgSet));
-            rig.sim().discardOutput();
-        }
-        QVERIFY(rig.connect());
-        const QString named = rig.w().keptAsRead.join(", ");
-        QVERIFY2(kept == "-" ? named.isEmpty() : named.contains(kept), qPrintable(named));
-        QMap<quint16, QByteArray> before;
-        for (quint16 word : rig.requestedWords())
-            if (word != kClockWord && rig.sim().readRecord(word))
-                before.insert(word, *rig.sim().readRecord(word));
-        rig.pressWrite();
-        QVERIFY(rig.settle());
-        QVERIFY(rig.requestedWords("cfg_set").contains(kScheduleWord));
-        QStringList changed;
-        for (auto it = before.cbegin(); it != before.cend(); ++it)
-            if (rig.sim().readRecord(it.key()) != it.value())
-                changed << QString::number(it.key(), 16);
-        QCOMPARE(changed.join(' '), instrument.contains("NO2") ? "4056" : "");
-        QCOMPARE(rig.sim().state().alphasense[1].algorithm, 0);
     }
 
     // After a Disconnect the same window reads a second instrument exactly as
