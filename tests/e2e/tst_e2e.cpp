@@ -155,12 +155,9 @@ private slots:
     // A connection that fails says why in the status bar, and the window
     // falls back; once allowed, a refused port connects.
     void failedConnections_data() {
-        QTest::addColumn<QStringList>("simArgs"); // empty: no instrument, no port
+        QTest::addColumn<QStringList>("simArgs");
         QTest::addColumn<bool>("refuse");
         QTest::addColumn<QStringList>("expected"); // {port} stands for the port
-        QTest::newRow("no such port")
-            << QStringList{} << false
-            << QStringList{"Could not open {port}: No such file or directory."};
         QTest::newRow("permission denied")
             << QStringList{"--preset", "minimal"} << true
             << QStringList{"Could not open {port}: Permission denied.", "group {group}, which owns",
@@ -173,18 +170,7 @@ private slots:
         QFETCH(QStringList, simArgs);
         QFETCH(bool, refuse);
         QFETCH(QStringList, expected);
-        if (simArgs.isEmpty()) {
-            path = QStringLiteral("/dev/kvx-no-such-port");
-            Platform platform;
-            platform.ports = std::make_unique<ListedPorts>(ports);
-            *ports = QStringList{path};
-            w = std::make_unique<KVX_Configurator>(std::move(platform));
-            QTRY_VERIFY(w->ui->kvxConnect->isEnabled());
-            w->KVXConnectButtonPressed();
-            watch();
-        } else {
-            QVERIFY(startWatched(simArgs, refuse ? std::make_unique<RefusedOnce>() : nullptr));
-        }
+        QVERIFY(startWatched(simArgs, refuse ? std::make_unique<RefusedOnce>() : nullptr));
         QTRY_VERIFY_WITH_TIMEOUT(w->linkStep == LinkNone && !seen.isEmpty(), 20000);
         const QString text = w->status->message();
         for (QString part : expected) {
