@@ -2,7 +2,8 @@
 // the 20 ms timer) against kvx-sim on a pseudo-terminal, and prints a table:
 // idle CPU disconnected and connected, the time from Connect to the end of the
 // initial read and the time of a full write against the least the 20 ms tick
-// allows, and the peak resident memory.
+// allows, the peak resident memory, and how resident memory grows over many
+// in-process connect / write / read / disconnect cycles.
 //
 //   kvx-bench [--sim PATH] [--preset NAME] [--idle-seconds N] [--runs N]
 //
@@ -195,6 +196,33 @@ Floors tickFloors(const QString& preset) {
     return f;
 }
 
+// Resident memory (kB) over `cycles` in-process connect / edit / write / read /
+// disconnect cycles, each against a freshly plugged instrument: the median of
+// the second fifth of the cycles (caches and console filled by then) and of
+// the last fifth.
+std::pair<long, long> residentGrowth(const QString& preset, int cycles) {
+    kvx::test::SimRig rig(preset);
+    kvx::test::DialogScript yes({}, QMessageBox::Yes);
+    QList<long> rss;
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        rig.plug(kvx::test::SimRig::load(preset));
+        if (rig.connect()) {
+            kvx::test::applyEdits(rig.w(), QString("sampleID=cycle-%1 mainLogVBUS").arg(cycle));
+            rig.w().KVXWriteButtonPressed();
+            if (rig.settle())
+                rig.w().KVXReadButtonPressed(), rig.settle();
+            rig.w().KVXDisconnectButtonPressed();
+        }
+        rig.fallBack();
+        rss << statusKb("VmRSS");
+    }
+    auto median = [](QList<long> v) {
+        std::sort(v.begin(), v.end());
+        return v.value(v.size() / 2, -1);
+    };
+    return {median(rss.mid(cycles / 5, cycles / 5)), median(rss.mid(cycles - cycles / 5))};
+}
+
 struct Sample {
     QList<double> ms;
     QString text() const {
@@ -317,6 +345,8 @@ int main(int argc, char* argv[]) {
     const QString preset = parser.value("preset");
 
     const Floors floors = tickFloors(preset);
+    const int cycles = 200;
+    const auto [earlyKb, lateKb] = residentGrowth(preset, cycles);
 
     QTemporaryDir dir;
     const QString logPath = dir.filePath("sim.jsonl");
@@ -403,5 +433,8 @@ int main(int argc, char* argv[]) {
                 writeExchanges, writeTicks, qPrintable(write.text()),
                 qPrintable(ticksText(writeFloor)), qPrintable(ticksText(floors.writeTicks)));
     std::printf("| Peak resident memory (VmHWM) | %.1f MiB | - | - |\n", peakKb / 1024.0);
+    std::printf("| Resident memory growth over %d in-process connect / write / read / disconnect "
+                "cycles (second fifth to last fifth) | %+ld kB | - | - |\n",
+                cycles, lateKb - earlyKb);
     return status;
 }

@@ -2,7 +2,7 @@
 // disconnect cycles, each against a freshly plugged simulated instrument with
 // a fault drawn at random (fixed seed). A recoverable fault still writes and
 // reads back what was written; a fatal one drops the link with the pages
-// cleared. Resident memory must stay flat.
+// cleared. (kvx-bench measures how resident memory grows over such cycles.)
 //
 // KVX_SOAK_CYCLES sets the number of cycles (default 200), KVX_SOAK_SEED the seed.
 #include "tests/support/SimRig.h"
@@ -15,13 +15,6 @@ using namespace kvx;
 using namespace kvx::test;
 
 namespace {
-
-long residentKb() {
-    QFile file("/proc/self/status");
-    file.open(QIODevice::ReadOnly);
-    const QByteArray status = file.readAll();
-    return status.mid(status.indexOf("VmRSS:") + 6).trimmed().split(' ').value(0).toLong();
-}
 
 // Each confirmation on the offscreen platform warns about size hints; over
 // hundreds of cycles that would use up the test's warning allowance.
@@ -74,7 +67,6 @@ private slots:
         const QStringList presets = {"full", "full", "mixed", "legacy", "minimal"};
         SimRig rig("full");
         DialogScript yes({}, QMessageBox::Yes);
-        QList<long> rss;
         int verified = 0, fallBacks = 0;
         for (int cycle = 0; cycle < cycles; ++cycle) {
             auto config = SimRig::load(presets.at(pick(0, int(presets.size()) - 1)));
@@ -114,26 +106,11 @@ private slots:
             QVERIFY2(rig.fallBack() > 0, qPrintable(where));
             const QString problems = fallenBackProblems(rig.w());
             QVERIFY2(problems.isEmpty(), qPrintable(where + ": " + problems));
-            rss << residentKb();
         }
         qInstallMessageHandler(testHandler);
         QVERIFY(verified > 0);
         QVERIFY(cycles < 50 || fallBacks > 0);
-        if (cycles < 10)
-            return;
-        // The last fifth holds no more than the second fifth (caches and
-        // console filled by then) plus a margin.
-        auto median = [](QList<long> v) {
-            std::sort(v.begin(), v.end());
-            return v.at(v.size() / 2);
-        };
-        const long early = median(rss.mid(cycles / 5, cycles / 5));
-        const long late = median(rss.mid(cycles - cycles / 5));
-        qInfo("resident memory %ld kB early, %ld kB late; %d verified, %d fall-backs", early, late,
-              verified, fallBacks);
-#if !defined(__SANITIZE_ADDRESS__) // freed memory sits in ASan's quarantine
-        QVERIFY2(late - early < 2048, qPrintable(QString::number(late - early)));
-#endif
+        qInfo("%d verified, %d fall-backs", verified, fallBacks);
     }
 };
 
