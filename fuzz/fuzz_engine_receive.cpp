@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 namespace {
 
@@ -43,43 +44,26 @@ void run(kvx::test::SimRig& rig, FuzzedDataProvider& in) {
     f = kvx::sim::Faults{};
     tick(rig);
     w.KVXConnectButtonPressed();
-    for (int tail = 0; tail < 250; tail += in.remaining_bytes() == 0) {
-        switch (in.ConsumeIntegralInRange(0, 9)) {
-        case 0: // a quiet tick
-            break;
-        case 1:
-            rig.inject(QByteArray::fromStdString(in.ConsumeRandomLengthString(64)));
-            break;
-        case 2:
-            *rig.ms += in.ConsumeIntegralInRange(0, 1500);
-            break;
-        case 3:
-            rig.device->setOpenFails(in.ConsumeBool());
-            break;
-        case 4: // the instrument misbehaves from now on
+    const std::function<void()> events[] = {
+        [] {}, // a quiet tick
+        [&] { rig.inject(QByteArray::fromStdString(in.ConsumeRandomLengthString(64))); },
+        [&] { *rig.ms += in.ConsumeIntegralInRange(0, 1500); },
+        [&] { rig.device->setOpenFails(in.ConsumeBool()); },
+        [&] { // the instrument misbehaves from now on
             f.noAnswerFirst = in.ConsumeIntegralInRange(0, 4);
             f.badCrcFirst = in.ConsumeIntegralInRange(0, 4);
             f.badCountFirst = in.ConsumeIntegralInRange(0, 4);
             f.nulBytes = in.ConsumeBool(), f.lineFeeds = in.ConsumeBool();
             f.chunkSize = in.ConsumeIntegralInRange(0, 16);
             f.garbageBytes = in.ConsumeIntegralInRange(0, 8);
-            break;
+        },
         // What the buttons do once confirmed.
-        case 5:
-            w.KVXConnectButtonPressed();
-            break;
-        case 6:
-            w.KVXReadRTCPressed();
-            break;
-        case 7:
-            w.lockButtons(), w.sessionState = 100;
-            break;
-        case 8:
-            w.lockButtons(), w.sessionState = kvx::writeEntryState(w);
-            break;
-        default:
-            w.PumpCStartClicked();
-        }
+        [&] { w.KVXConnectButtonPressed(); }, [&] { w.KVXReadRTCPressed(); },
+        [&] { w.lockButtons(), w.sessionState = 100; },
+        [&] { w.lockButtons(), w.sessionState = kvx::writeEntryState(w); },
+        [&] { w.PumpCStartClicked(); }};
+    for (int tail = 0; tail < 250; tail += in.remaining_bytes() == 0) {
+        events[in.ConsumeIntegralInRange<size_t>(0, std::size(events) - 1)]();
         tick(rig);
     }
 }
