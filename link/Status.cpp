@@ -260,7 +260,7 @@ void StatusReporter::beginChain(Chain kind, int issuingState) {
         planned = 1;
         break;
     }
-    elapsed.start();
+    startedMs = w.elapsedMs();
 }
 
 void StatusReporter::exchangeStarted(int issuingState) {
@@ -319,7 +319,7 @@ void StatusReporter::finishChain() {
     case Chain::Read: {
         text = QObject::tr("Configuration read: %1 records in %2 s.")
                    .arg(done)
-                   .arg(double(elapsed.elapsed()) / 1000.0, 0, 'f', 1);
+                   .arg(double(w.elapsedMs() - startedMs) / 1000.0, 0, 'f', 1);
         // Values the form cannot show, which an unedited write sends back as read.
         if (!w.keptAsRead.isEmpty())
             text += QObject::tr(" Kept as on the instrument: %1.")

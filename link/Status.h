@@ -5,7 +5,6 @@
 // session or a widget of the form.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 
@@ -51,7 +50,7 @@ private:
     int chainState = 0; // the state that began the chain (which clock, which pump)
     int done = 0;       // exchanges started in this chain
     int planned = 0;    // exchanges the chain will make
-    QElapsedTimer elapsed;
+    qint64 startedMs = 0; // when the chain began, on the window's monotonic clock
     int lastLinkStep = 0; // the link step as the last link step left it
     bool disconnecting = false;
 };
