@@ -5,6 +5,7 @@
 // waits that survive a clock set back, the farewell's quiet second and its
 // cap, and the wait when the window closes.
 #include "image/boards/MainBoardCodec.h"
+#include "link/Status.h"
 #include "tests/support/SimRig.h"
 
 #include <QtTest>
@@ -64,6 +65,7 @@ private slots:
         cleanLines = rig.lines();
         cleanForm = formValues(rig.w());
         QCOMPARE(cleanLines.size(), 2 + 1 + 49); // reset, board list, level, the read
+        QCOMPARE(rig.w().status->message(), "Configuration read: 49 records in 3.2 s.");
     }
 
     // The ports at the first tick, the operator's pick (-1: none), the ports
@@ -249,50 +251,63 @@ private slots:
     // goes out; whether the connection and its read still succeed (then
     // exactly as a clean one: ms = kConnects) or how long after the last line
     // the link falls back (-1: not timed; counted to the tick after the reset,
-    // so two ticks over the waits), sending nothing after giving up.
+    // so two ticks over the waits), sending nothing after giving up, and what
+    // the status bar then says.
     void faults_data() {
         QTest::addColumn<QByteArray>("faults");
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("sends");
         QTest::addColumn<int>("ms");
+        QTest::addColumn<QString>("status");
         auto row = [](const char* name, QByteArray faults, const QString& only, const QString& line,
-                      int sends, int ms) {
+                      int sends, int ms, const QString& status) {
             if (!only.isEmpty())
                 faults += ",\"only\":\"" + only.toLatin1() + '"';
-            QTest::newRow(name) << "{" + faults + "}" << line << sends << ms;
+            QTest::newRow(name) << "{" + faults + "}" << line << sends << ms << status;
         };
         const QString boards = "show_boards_cal", scd30 = getLine(0x4036), none;
-        row("silent", R"("silent":true)", none, kResetLine, 1, 2040);
-        row("echo, no prompt", R"("noAnswerFirst":4)", "\\u001bc", kResetLine, 1, 2060);
-        row("board list lost 3x", R"("noAnswerFirst":3)", boards, boards, 4, kConnects);
-        row("board list lost 4x", R"("noAnswerFirst":4)", boards, boards, 4, 560);
-        row("board list of 20", R"("boardListFields":20)", none, "menu", 1, 1060);
-        row("board list of 22", R"("boardListFields":22)", none, "menu", 1, 1060);
-        row("level lost 3x", R"("noAnswerFirst":3)", kLevelLine, kLevelLine, 4, kConnects);
-        row("level lost 4x", R"("noAnswerFirst":4)", kLevelLine, kLevelLine, 4, 560);
-        row("level bad CRC 3x", R"("badCrcFirst":3)", kLevelLine, kLevelLine, 4, kConnects);
-        row("level bad CRC 4x", R"("badCrcFirst":4)", kLevelLine, kLevelLine, 4, 60);
-        row("SCD30 bad count 3x", R"("badCountFirst":3)", scd30, scd30, 4, kConnects);
-        row("SCD30 bad count 4x", R"("badCountFirst":4)", scd30, scd30, 4, 60);
-        row("every record lost 3x", R"("noAnswerFirst":3)", "cfg_get", kLevelLine, 4, kConnects);
-        row("endless, no prompt", R"("endlessAfter":0)", none, kResetLine, 1, -1);
-        row("endless, no board list", R"("endlessAfter":1)", none, boards, 4, -1);
-        row("endless in the read", R"("endlessAfter":6)", none, getLine(0x0040), 4, -1);
-        row("cable pulled, board list", R"("cablePulledAfter":1)", none, boards, 0, -1);
-        row("cable pulled, read", R"("cablePulledAfter":20)", none, getLine(0x40A6), 0, -1);
+        const QString noPrompt = "No prompt from the instrument on ttySIM0 after 4 tries",
+                      noList = "No board list from the instrument on ttySIM0 after 4 tries",
+                      gaveUp = "Link given up: record 0x", read = "Configuration read: 49 records";
+        row("silent", R"("silent":true)", none, kResetLine, 1, 2040, noPrompt);
+        row("echo, no prompt", R"("noAnswerFirst":4)", "\\u001bc", kResetLine, 1, 2060, noPrompt);
+        row("board list lost 3x", R"("noAnswerFirst":3)", boards, boards, 4, kConnects, read);
+        row("board list lost 4x", R"("noAnswerFirst":4)", boards, boards, 4, 560, noList);
+        row("board list of 20", R"("boardListFields":20)", none, "menu", 1, 1060,
+            "Unexpected board list from the instrument on ttySIM0: 20 fields instead of 21.");
+        row("board list of 22", R"("boardListFields":22)", none, "menu", 1, 1060, ": 22 fields");
+        row("level lost 3x", R"("noAnswerFirst":3)", kLevelLine, kLevelLine, 4, kConnects, read);
+        row("level lost 4x", R"("noAnswerFirst":4)", kLevelLine, kLevelLine, 4, 560,
+            gaveUp + "0070 (cfg_get) not answered after 4 tries. Disconnected.");
+        row("level bad CRC 3x", R"("badCrcFirst":3)", kLevelLine, kLevelLine, 4, kConnects, read);
+        row("level bad CRC 4x", R"("badCrcFirst":4)", kLevelLine, kLevelLine, 4, 60,
+            gaveUp + "0070 (cfg_get) answered wrongly (checksum, length or read-back) after 4");
+        row("SCD30 bad count 3x", R"("badCountFirst":3)", scd30, scd30, 4, kConnects, read);
+        row("SCD30 bad count 4x", R"("badCountFirst":4)", scd30, scd30, 4, 60,
+            gaveUp + "4036 (cfg_get) answered wrongly");
+        row("every record lost 3x", R"("noAnswerFirst":3)", "cfg_get", kLevelLine, 4, kConnects,
+            read);
+        row("endless, no prompt", R"("endlessAfter":0)", none, kResetLine, 1, -1, noPrompt);
+        row("endless, no board list", R"("endlessAfter":1)", none, boards, 4, -1, noList);
+        row("endless in the read", R"("endlessAfter":6)", none, getLine(0x0040), 4, -1,
+            gaveUp + "0040 (cfg_get) not answered");
+        row("cable pulled, board list", R"("cablePulledAfter":1)", none, boards, 0, -1, noList);
+        row("cable pulled, read", R"("cablePulledAfter":20)", none, getLine(0x40A6), 0, -1,
+            "Lost the instrument on ttySIM0 during record 0x40a6");
         // Dirt in and before the answers, answers in pieces or late: every
         // line goes out once.
         for (const char* dirt :
              {R"("nulBytes":true,"lineFeeds":true)", R"("garbageBytes":7)",
               R"("chunkSize":1,"chunkDelayMs":5)", R"("answerDelayMs":400)",
               R"("nulBytes":true,"garbageBytes":3,"chunkSize":3,"chunkDelayMs":30)"})
-            row(dirt, dirt, none, kLevelLine, 1, kConnects);
+            row(dirt, dirt, none, kLevelLine, 1, kConnects, read);
     }
     void faults() {
         QFETCH(QByteArray, faults);
         QFETCH(QString, line);
         QFETCH(int, sends);
         QFETCH(int, ms);
+        QFETCH(QString, status);
         const bool connects = ms == kConnects;
         SimRig rig(withFaults(faults));
         rig.tick();
@@ -305,6 +320,7 @@ private slots:
         }));
         QVERIFY2(longest <= kRxLimit, qPrintable(QString::number(longest)));
         QCOMPARE(rig.w().linkStep == LinkIdle, connects);
+        QVERIFY2(rig.w().status->message().contains(status), qPrintable(rig.w().status->message()));
         const QStringList lines = rig.lines();
         QCOMPARE(lines.count(line), sends);
         if (connects) {
