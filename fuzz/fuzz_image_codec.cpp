@@ -7,22 +7,20 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <QStringList>
+#include <QtGlobal>
 
-#include <cstdio>
-#include <cstdlib>
 #include <functional>
 
 using namespace kvx;
 
-#define CHECK(cond)                                                                                \
-    do {                                                                                           \
-        if (!(cond)) {                                                                             \
-            std::fprintf(stderr, "check failed: %s (line %d)\n", #cond, __LINE__);                 \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (false)
+#define CHECK(cond) check(cond, #cond, __LINE__)
 
 namespace {
+
+void check(bool ok, const char* what, int line) {
+    if (!ok)
+        qFatal("check failed: %s (line %d)", what, line);
+}
 
 // Readers never look past the image and give their defaults outside it.
 void readEverything(const ConfigImage& image) {
@@ -32,9 +30,8 @@ void readEverything(const ConfigImage& image) {
               (image.readU32(at) == 0 && image.readInstallText(at).isEmpty()));
         CHECK(image.readHexSerial(at).size() == (image.holds(at, 6) ? 12 : 0));
         CHECK(!image.readText(at).contains(QChar(0)));
-        const QDateTime packed = image.readPackedDateTime(at), clock = image.readClockDateTime(at);
-        CHECK(!packed.isValid() || packed.timeSpec() == Qt::UTC);
-        CHECK(!clock.isValid() || clock.timeSpec() == Qt::UTC);
+        for (const QDateTime& dt : {image.readPackedDateTime(at), image.readClockDateTime(at)})
+            CHECK(!dt.isValid() || dt.timeSpec() == Qt::UTC);
     }
 }
 
@@ -57,15 +54,14 @@ void answerText(FuzzedDataProvider& in) {
         extractAnswer(QString::fromLatin1(text.data(), int(text.size())), command);
     const Verdict verdict = parseAnswer(fields, command, request, response);
     CHECK((verdict == Verdict::NoData) == (fields.size() < 3));
-    if (verdict == Verdict::NoData)
-        CHECK(response.length == before.length && response.bytes == before.bytes);
-    if (verdict == Verdict::Valid) {
-        CHECK(response.length <= kImageCapacity && response.length % 2 == 0);
-        CHECK(response.crc == crc16Modbus(response.bytes.data(), response.length));
-        CHECK(fields.last().toUInt() == response.crc);
-        CHECK(command == kCfgGet ||
-              (response.length == request.length && response.crc == request.crc));
-    }
+    CHECK(verdict != Verdict::NoData ||
+          (response.length == before.length && response.bytes == before.bytes));
+    CHECK(verdict != Verdict::Valid ||
+          (response.length <= kImageCapacity && response.length % 2 == 0 &&
+           response.crc == crc16Modbus(response.bytes.data(), response.length) &&
+           fields.last().toUInt() == response.crc &&
+           (command == kCfgGet ||
+            (response.length == request.length && response.crc == request.crc))));
     readEverything(response);
 }
 
@@ -78,18 +74,17 @@ void writes(FuzzedDataProvider& in) {
                   in.ConsumeIntegralInRange(0, 32)),
             QTime(in.ConsumeIntegralInRange(0, 24), in.ConsumeIntegralInRange(0, 60)), Qt::UTC);
         const int before = image.length, width = in.ConsumeIntegralInRange(0, 40);
+        const quint32 value = in.ConsumeIntegral<quint32>();
+        const double offset = in.ConsumeFloatingPoint<double>();
+        const QString text = QString::fromStdString(in.ConsumeRandomLengthString(50));
         const std::function<void()> appenders[] = {
-            [&] { image.appendU8(in.ConsumeIntegral<quint32>()); },
-            [&] { image.appendU16(in.ConsumeIntegral<quint32>()); },
-            [&] { image.appendU32(in.ConsumeIntegral<quint32>()); },
+            [&] { image.appendU8(value); },
+            [&] { image.appendU16(value); },
+            [&] { image.appendU32(value); },
             [&] { image.appendPackedDateTime(dt); },
             [&] { image.appendClockDateTime(dt); },
-            [&] { image.appendU16(encodeUtcOffset(in.ConsumeFloatingPoint<double>())); },
-            [&] {
-                image.appendFixedText(QString::fromStdString(in.ConsumeRandomLengthString(50)),
-                                      width);
-                CHECK(image.length == (before + width <= kImageCapacity ? before + width : before));
-            }};
+            [&] { image.appendU16(encodeUtcOffset(offset)); },
+            [&] { image.appendFixedText(text, width); }};
         appenders[in.ConsumeIntegralInRange(0, 6)]();
         CHECK(image.length >= before && image.length <= kImageCapacity);
     }
@@ -112,9 +107,6 @@ void writes(FuzzedDataProvider& in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
-    if (in.ConsumeBool())
-        answerText(in);
-    else
-        writes(in);
+    in.ConsumeBool() ? answerText(in) : writes(in);
     return 0;
 }
