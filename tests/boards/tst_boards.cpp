@@ -204,9 +204,9 @@ private slots:
         row("modes|level=2|4046:0012;4056:;4066:413a;4076:0000|as3_NO2_Algorithm=Algorithm #4||"
             "4086:01000900");
         row("modes, level 0|level=0;as2Mode=1;as4Mode=1;-as4;as1Mode_3=1||||4086:00010000");
-        row("Alphasense logging|-alphasenseLogAS2Algorithm3|40a6:00088421|alphasenseLogAS1Raw=1;"
-            "alphasenseLogAS2Raw=1;alphasenseLogAS2Algorithm3=0;alphasenseLogAS3Raw=1;"
-            "alphasenseLogAS4Raw=1;alphasenseLogAS4Algorithm4=1||40a6:00088421");
+        row("Alphasense "
+            "logging|-alphasenseLogAS2Algorithm3|40a6:00088421|alphasenseLogAS2Algorithm3=0||"
+            "40a6:00088421");
         row("Figaro absent||40c6:00|-figaroLogGain1;-figaro20PPM;-figaroRange||40c6:0000");
         row("Figaro unread|figaro50PPM=1||||40c6:0101");
         row("Figaro as read||40c6:02010000004d|figaroMode=1;figaro50PPM=1;figaroRun=77|"
@@ -247,14 +247,10 @@ private slots:
         row("duration||c261:012c003b|pumpCPartialSample=1;pumpCDurationDays=300;"
             "pumpCDurationMinutes=59;+pumpCDurationHours||c261:012c003b");
         row("run, sorbent||||pumpDFlowRate=0.75|c171:004b");
-        row("filter pump logging||8004:00010005|pumpBLogVSUPPLY=1;pumpBLogPUMPS=1;pumpBLogAtmo=1;"
-            "pumpBLog3V3=0;pumpALogVSUPPLY=0||8004:00010005");
         row("filter pump absent, logging as read||8012:00;8002:0001ffff|-pumpALogPUMPS;"
             "pumpALogPUMPS=0|pumpALog3V3=0|8002:0001fffd");
         row("sorbent logging, one twin disabled|-pumpDLogVSUPPLY|c001:04000001|pumpCLogVSUPPLY=1;"
             "pumpDLogVSUPPLY=1;pumpCLogAtmo=1;pumpDLogAtmo=1;pumpCLogRDAC=0||c001:04000001");
-        row("sorbent logging, own bits||c001:00008010|pumpCLogRDAC=1;pumpDLogRDAC=1;"
-            "pumpCLogVBOOST=0;pumpDLogVBOOST=0||c001:00008010");
         row("sorbent logging, both twins disabled|pumpCLog3V3=1;-pumpCLog3V3;-pumpDLog3V3|"
             "c001:00000000|pumpCLog3V3=1||c001:00000000");
         row("sorbent logging, Pump C absent, as read|-pumpCLogVSUPPLY;-pumpDLogVSUPPLY;"

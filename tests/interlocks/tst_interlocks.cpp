@@ -21,6 +21,22 @@ QMap<QString, QString> snapshot(const QWidget& root) {
     return states;
 }
 
+// Each name of "a;b;..." as a token: `before` + name + `after`.
+QString tokens(const QString& names, const QString& before, const QString& after = {}) {
+    QString out;
+    for (const QString& name : names.split(';', Qt::SkipEmptyParts))
+        out += before + name + after + ';';
+    return out;
+}
+
+// `pattern` once for each of `letters`, '#' standing for the letter.
+QString each(const QString& pattern, const QString& letters) {
+    QString out;
+    for (QChar letter : letters)
+        out += QString(pattern).replace('#', letter);
+    return out;
+}
+
 } // namespace
 
 class InterlocksTest : public QObject {
@@ -32,73 +48,66 @@ private slots:
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("follows");
         const auto row = [](const QString& name, const QString& setup, const QString& change,
-                            const QString& follows) {
-            QTest::newRow(qPrintable(name)) << setup << change << follows;
+                            const QString& follows, const QString& letter = "#") {
+            QTest::newRow(qPrintable(each(name, letter)))
+                << each(setup, letter) << each(change, letter) << each(follows, letter);
         };
         // Sampling start against the pumps' own start times.
-        const QString powerOn = "-startDateTime;pumpADelayedStart=1;+pumpADelayDays;"
-                                "pumpADelayDays=2;pumpBSampleStart=1;pumpBSpecificDateTime=0;"
-                                "-pumpBDelayDays;specificTime=0;";
-        QString withdrawn, offered;
-        for (const QString p : {"A", "B", "C", "D"}) {
-            withdrawn += QString("-pump%1SpecificDateTime;-pump%1StartDateTime;").arg(p);
-            offered += QString("+pump%1SpecificDateTime;+pump%1StartDateTime;").arg(p);
-        }
-        const QString mixed = "specificTime;pumpADelayedStart;pumpADelayDays=2;"
-                              "pumpBSpecificDateTime;";
+        const QString mixed =
+            "specificTime;pumpADelayedStart;pumpADelayDays=2;pumpBSpecificDateTime;";
+        const QString powerOn =
+            "-startDateTime;pumpADelayedStart=1;+pumpADelayDays;pumpADelayDays=2;"
+            "pumpBSampleStart=1;pumpBSpecificDateTime=0;-pumpBDelayDays;specificTime=0;";
+        const QString dates = "pump#SpecificDateTime;pump#StartDateTime;";
+        const QString withdrawn = tokens(each(dates, "ABCD"), "-");
         row("always power-on", mixed, "alwaysPowerOn", powerOn + withdrawn + "alwaysPowerOn=1");
         row("next power-on", mixed, "nextPowerOn", powerOn + withdrawn + "nextPowerOn=1");
         row("selected power-on again", "pumpCSpecificDateTime", "nextPowerOn",
             "-startDateTime;pumpCSampleStart=1;pumpCSpecificDateTime=0;" + withdrawn);
         row("specific time", mixed + "alwaysPowerOn", "specificTime",
-            "+startDateTime;specificTime=1;alwaysPowerOn=0;pumpBSampleStart=1;" + offered);
+            "+startDateTime;specificTime=1;alwaysPowerOn=0;pumpBSampleStart=1;" +
+                tokens(each(dates, "ABCD"), "+"));
         row("pumps outside the schedule",
             "specificTime;pumpBSpecificDateTime;pumpCSpecificDateTime;-Tab_PumpB;-pumpCStart",
             "alwaysPowerOn",
-            "alwaysPowerOn=1;specificTime=0;-startDateTime;"
-            "-pumpASpecificDateTime;-pumpAStartDateTime;"
-            "-pumpDSpecificDateTime;-pumpDStartDateTime");
+            "alwaysPowerOn=1;specificTime=0;-startDateTime;" + tokens(each(dates, "AD"), "-"));
         // Each pump's start and duration choices against their fields.
+        const QString delay = "pump#DelayDays;pump#DelayHours;pump#DelayMinutes";
+        const QString duration = "pump#DurationDays;pump#DurationHours;pump#DurationMinutes";
         for (const QString p : {"A", "B", "C", "D"}) {
-            const auto pumpRow = [&](const char* name, QString setup, QString change,
-                                     QString follows) {
-                row(p + ' ' + name, setup.replace('#', p), change.replace('#', p),
-                    follows.replace('#', p));
-            };
-            const QString delay = "pump#DelayDays;pump#DelayHours;pump#DelayMinutes;";
-            const QString duration = "pump#DurationDays;pump#DurationHours;pump#DurationMinutes;";
-            pumpRow("delayed start", "pump#DelayDays=3", "pump#DelayedStart",
-                    "pump#DelayedStart=1;pump#SampleStart=0;-pump#StartDateTime;pump#DelayDays=3;" +
-                        QString(delay).replace("pump", "+pump"));
-            pumpRow("sample start", "pump#DelayedStart;pump#DelayDays=300", "pump#SampleStart",
-                    "pump#SampleStart=1;pump#DelayedStart=0;-pump#StartDateTime;"
-                    "pump#DelayDays=300;" +
-                        QString(delay).replace("pump", "-pump"));
-            pumpRow("specific start", "specificTime;pump#DelayedStart", "pump#SpecificDateTime",
-                    "pump#SpecificDateTime=1;pump#DelayedStart=0;+pump#StartDateTime;" +
-                        QString(delay).replace("pump", "-pump"));
-            pumpRow("shorter than sample", "pump#FullSample", "pump#PartialSample",
-                    "pump#PartialSample=1;pump#FullSample=0;" +
-                        QString(duration).replace("pump", "+pump"));
-            pumpRow("full sample", "pump#PartialSample;pump#DurationDays=3", "pump#FullSample",
-                    "pump#FullSample=1;pump#PartialSample=0;pump#DurationDays=3;" +
-                        QString(duration).replace("pump", "-pump"));
+            row("# delayed start", "pump#DelayDays=3", "pump#DelayedStart",
+                "pump#DelayedStart=1;pump#SampleStart=0;-pump#StartDateTime;pump#DelayDays=3;" +
+                    tokens(delay, "+"),
+                p);
+            row("# sample start", "pump#DelayedStart;pump#DelayDays=300", "pump#SampleStart",
+                "pump#SampleStart=1;pump#DelayedStart=0;-pump#StartDateTime;pump#DelayDays=300;" +
+                    tokens(delay, "-"),
+                p);
+            row("# specific start", "specificTime;pump#DelayedStart", "pump#SpecificDateTime",
+                "pump#SpecificDateTime=1;pump#DelayedStart=0;+pump#StartDateTime;" +
+                    tokens(delay, "-"),
+                p);
+            row("# shorter than sample", "pump#FullSample", "pump#PartialSample",
+                "pump#PartialSample=1;pump#FullSample=0;" + tokens(duration, "+"), p);
+            row("# full sample", "pump#PartialSample;pump#DurationDays=3", "pump#FullSample",
+                "pump#FullSample=1;pump#PartialSample=0;pump#DurationDays=3;" +
+                    tokens(duration, "-"),
+                p);
         }
         // Sensor modes select and clear their logging.
-        const QList<std::pair<QString, QString>> sensors = {
-            {"sgp41Mode", "gasLogSGP41RawVOC;gasLogSGP41RawNOX"},
-            {"sfa30Mode", "gasLogSFA30Formald;gasLogSFA30RH;gasLogSFA30T"},
-            {"scd30Mode", "gasLogSCD30CO2;gasLogSCD30T;gasLogSCD30RH"},
-            {"figaroMode", "figaroLogGain1;figaroLogOutput;figaroLogReference;figaroLogOffset"},
-            {"as1Mode", "gasLogAS1Raw"},
-            {"as2Mode", "gasLogAS2Raw"},
-            {"as3Mode", "gasLogAS3Raw"},
-            {"as4Mode", "gasLogAS4Raw"}};
-        for (const auto& [mode, logging] : sensors) {
-            row(mode + " on", "", mode, mode + "=1;" + QString(logging).replace(";", "=1;") + "=1");
+        for (const QString sensor :
+             {"sgp41Mode:gasLogSGP41RawVOC;gasLogSGP41RawNOX",
+              "sfa30Mode:gasLogSFA30Formald;gasLogSFA30RH;gasLogSFA30T",
+              "scd30Mode:gasLogSCD30CO2;gasLogSCD30T;gasLogSCD30RH",
+              "figaroMode:figaroLogGain1;figaroLogOutput;figaroLogReference;figaroLogOffset",
+              "as1Mode:gasLogAS1Raw", "as2Mode:gasLogAS2Raw", "as3Mode:gasLogAS3Raw",
+              "as4Mode:gasLogAS4Raw"}) {
+            const QString mode = sensor.section(':', 0, 0), logging = sensor.section(':', 1);
+            row(mode + " on", "", mode, tokens(mode + ';' + logging, "", "=1"));
             row(mode + " off", mode + ';' + logging.section(';', -1), mode,
-                mode + "=0;" + QString(logging).replace(";", "=0;") + "=0");
+                tokens(mode + ';' + logging, "", "=0"));
         }
+        // An Alphasense position's mode switches its partner along.
         const QString alg = "alphasenseLogAS%1Algorithm%2";
         row("Alphasense on, partner on", "partner3=1;" + alg.arg(3).arg(2), "as3Mode_3",
             "as3Mode_3=1;alphasenseLogAS3Raw=1;" + alg.arg(3).arg(2) + "=1;as1Mode_3=1");
@@ -116,23 +125,22 @@ private slots:
                 "=0");
         row("Alphasense off, Gas page", "as2Mode;as2Mode_3", "as2Mode", "as2Mode=0;gasLogAS2Raw=0");
         // The SEN55 mode also follows a change made by code.
-        const QString pm = "mainLogSEN55_PM1_0=%1;mainLogSEN55_PM2_5=%1;mainLogSEN55_PM4_0=%1;"
-                           "mainLogSEN55_PM10=%1;";
-        const QString gas = "mainLogVSEN55RH=%1;mainLogSEN55T=%1;mainLogSEN55RawVOC=%1;"
-                            "mainLogSEN55RawNOx=%1;";
-        row("SEN55 RH/T/Gas/PMS", "", "sen55Mode=RH/T/Gas/PMS", pm.arg(1) + gas.arg(1));
+        const QString pm =
+            "mainLogSEN55_PM1_0;mainLogSEN55_PM2_5;mainLogSEN55_PM4_0;mainLogSEN55_PM10";
+        const QString gas = "mainLogVSEN55RH;mainLogSEN55T;mainLogSEN55RawVOC;mainLogSEN55RawNOx";
+        row("SEN55 RH/T/Gas/PMS", "", "sen55Mode=RH/T/Gas/PMS", tokens(pm + ';' + gas, "", "=1"));
         row("SEN55 RH/T/Gas", "sen55Mode=RH/T/Gas/PMS", "sen55Mode=RH/T/Gas",
-            pm.arg(0) + gas.arg(1));
-        row("SEN55 idle", "sen55Mode=RH/T/Gas", "sen55Mode=Idle", pm.arg(0) + gas.arg(0));
-        row("SEN55 emptied", "sen55Mode=RH/T/Gas/PMS", "sen55Mode=none", pm.arg(0) + gas.arg(0));
-        // Pumps C and D share five logging boxes.
-        for (const QString box : {"VSUPPLY", "3V3", "BMP390P", "BMP390T", "Atmo"}) {
-            row("C on " + box, "", "pumpCLog" + box, QString("pumpCLog%1=1;pumpDLog%1=1").arg(box));
-            row("D off " + box, "pumpCLog" + box, "pumpDLog" + box,
-                QString("pumpCLog%1=0;pumpDLog%1=0").arg(box));
-        }
-        row("C own box", "", "pumpCLogRDAC", "pumpCLogRDAC=1");
-        row("D own box", "", "pumpDLogFlowM", "pumpDLogFlowM=1");
+            tokens(pm, "", "=0") + tokens(gas, "", "=1"));
+        row("SEN55 idle", "sen55Mode=RH/T/Gas", "sen55Mode=Idle", tokens(pm + ';' + gas, "", "=0"));
+        row("SEN55 emptied", "sen55Mode=RH/T/Gas/PMS", "sen55Mode=none",
+            tokens(pm + ';' + gas, "", "=0"));
+        // Pumps C and D share five logging boxes and keep their own.
+        const QString shared = "VSUPPLY;3V3;BMP390P;BMP390T;Atmo";
+        const QString both = tokens(shared, "pumpCLog", "%1") + tokens(shared, "pumpDLog", "%1");
+        row("C's shared boxes on", "", tokens(shared, "pumpCLog") + "pumpCLogRDAC",
+            both.arg("=1") + "pumpCLogRDAC=1");
+        row("D's shared boxes off", tokens(shared, "pumpCLog"),
+            tokens(shared, "pumpDLog") + "pumpDLogFlowM", both.arg("=0") + "pumpDLogFlowM=1");
     }
 
     void interlocks() {
@@ -144,10 +152,9 @@ private slots:
         for (QWidget* page : w.findChildren<QWidget*>(QRegularExpression("^Tab_")))
             page->setEnabled(true); // every board fitted
         const Special partners = [&w](const QString& name, const QString& value) {
-            if (!name.startsWith("partner"))
-                return false;
-            w.alphasensePartners[name.mid(7).toInt() - 1] = value.toInt();
-            return true;
+            if (name.startsWith("partner"))
+                w.alphasensePartners[name.mid(7).toInt() - 1] = value.toInt();
+            return name.startsWith("partner");
         };
         applyTokens(w, setup, partners);
         QMap<QString, QString> rest = snapshot(w);
