@@ -21,19 +21,11 @@ QMap<QString, QString> snapshot(const QWidget& root) {
     return states;
 }
 
-// Each name of "a;b;..." as a token: `before` + name + `after`.
+// Each name of "a;b;..." as a token, `before` + name + `after`.
 QString tokens(const QString& names, const QString& before, const QString& after = {}) {
     QString out;
     for (const QString& name : names.split(';', Qt::SkipEmptyParts))
         out += before + name + after + ';';
-    return out;
-}
-
-// `pattern` once for each of `letters`, '#' standing for the letter.
-QString each(const QString& pattern, const QString& letters) {
-    QString out;
-    for (QChar letter : letters)
-        out += QString(pattern).replace('#', letter);
     return out;
 }
 
@@ -43,110 +35,102 @@ class InterlocksTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // One row per case: name|setup|change|follows, '#' standing for the pump.
     void interlocks_data() {
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<QString>("change");
-        QTest::addColumn<QString>("follows");
-        const auto row = [](const QString& name, const QString& setup, const QString& change,
-                            const QString& follows, const QString& letter = "#") {
-            QTest::newRow(qPrintable(each(name, letter)))
-                << each(setup, letter) << each(change, letter) << each(follows, letter);
+        QTest::addColumn<QStringList>("fields");
+        QString pump = "#";
+        const auto row = [&pump](const QString& fields) {
+            const QStringList f = QString(fields).replace('#', pump).split('|');
+            QTest::newRow(qPrintable(f[0])) << f.mid(1);
         };
         // Sampling start against the pumps' own start times.
+        const auto dates = [](const char* pumps, const QString& op) {
+            return tokens(pumps, op + "pump", "SpecificDateTime") +
+                   tokens(pumps, op + "pump", "StartDateTime");
+        };
         const QString mixed =
             "specificTime;pumpADelayedStart;pumpADelayDays=2;pumpBSpecificDateTime;";
         const QString powerOn =
             "-startDateTime;pumpADelayedStart=1;+pumpADelayDays;pumpADelayDays=2;"
-            "pumpBSampleStart=1;pumpBSpecificDateTime=0;-pumpBDelayDays;specificTime=0;";
-        const QString dates = "pump#SpecificDateTime;pump#StartDateTime;";
-        const QString withdrawn = tokens(each(dates, "ABCD"), "-");
-        row("always power-on", mixed, "alwaysPowerOn", powerOn + withdrawn + "alwaysPowerOn=1");
-        row("next power-on", mixed, "nextPowerOn", powerOn + withdrawn + "nextPowerOn=1");
-        row("selected power-on again", "pumpCSpecificDateTime", "nextPowerOn",
-            "-startDateTime;pumpCSampleStart=1;pumpCSpecificDateTime=0;" + withdrawn);
-        row("specific time", mixed + "alwaysPowerOn", "specificTime",
-            "+startDateTime;specificTime=1;alwaysPowerOn=0;pumpBSampleStart=1;" +
-                tokens(each(dates, "ABCD"), "+"));
-        row("pumps outside the schedule",
-            "specificTime;pumpBSpecificDateTime;pumpCSpecificDateTime;-Tab_PumpB;-pumpCStart",
-            "alwaysPowerOn",
-            "alwaysPowerOn=1;specificTime=0;-startDateTime;" + tokens(each(dates, "AD"), "-"));
+            "pumpBSampleStart=1;pumpBSpecificDateTime=0;-pumpBDelayDays;specificTime=0;" +
+            dates("A;B;C;D", "-");
+        row("always power-on|" + mixed + "|alwaysPowerOn|" + powerOn + "alwaysPowerOn=1");
+        row("next power-on|" + mixed + "|nextPowerOn|" + powerOn + "nextPowerOn=1");
+        row("selected power-on again|pumpCSpecificDateTime|nextPowerOn|-startDateTime;"
+            "pumpCSampleStart=1;pumpCSpecificDateTime=0;" +
+            dates("A;B;C;D", "-"));
+        row("specific time|" + mixed +
+            "alwaysPowerOn|specificTime|+startDateTime;specificTime=1;"
+            "alwaysPowerOn=0;pumpBSampleStart=1;" +
+            dates("A;B;C;D", "+"));
+        row("pumps outside the schedule|specificTime;pumpBSpecificDateTime;pumpCSpecificDateTime;"
+            "-Tab_PumpB;-pumpCStart|alwaysPowerOn|alwaysPowerOn=1;specificTime=0;-startDateTime;" +
+            dates("A;D", "-"));
         // Each pump's start and duration choices against their fields.
-        const QString delay = "pump#DelayDays;pump#DelayHours;pump#DelayMinutes";
-        const QString duration = "pump#DurationDays;pump#DurationHours;pump#DurationMinutes";
         for (const QString p : {"A", "B", "C", "D"}) {
-            row("# delayed start", "pump#DelayDays=3", "pump#DelayedStart",
-                "pump#DelayedStart=1;pump#SampleStart=0;-pump#StartDateTime;pump#DelayDays=3;" +
-                    tokens(delay, "+"),
-                p);
-            row("# sample start", "pump#DelayedStart;pump#DelayDays=300", "pump#SampleStart",
-                "pump#SampleStart=1;pump#DelayedStart=0;-pump#StartDateTime;pump#DelayDays=300;" +
-                    tokens(delay, "-"),
-                p);
-            row("# specific start", "specificTime;pump#DelayedStart", "pump#SpecificDateTime",
-                "pump#SpecificDateTime=1;pump#DelayedStart=0;+pump#StartDateTime;" +
-                    tokens(delay, "-"),
-                p);
-            row("# shorter than sample", "pump#FullSample", "pump#PartialSample",
-                "pump#PartialSample=1;pump#FullSample=0;" + tokens(duration, "+"), p);
-            row("# full sample", "pump#PartialSample;pump#DurationDays=3", "pump#FullSample",
-                "pump#FullSample=1;pump#PartialSample=0;pump#DurationDays=3;" +
-                    tokens(duration, "-"),
-                p);
+            pump = p;
+            row("# delayed start|pump#DelayDays=3|pump#DelayedStart|pump#DelayedStart=1;"
+                "pump#SampleStart=0;-pump#StartDateTime;pump#DelayDays=3;+pump#DelayDays;"
+                "+pump#DelayHours;+pump#DelayMinutes");
+            row("# sample start|pump#DelayedStart;pump#DelayDays=300|pump#SampleStart|"
+                "pump#SampleStart=1;pump#DelayedStart=0;-pump#StartDateTime;pump#DelayDays=300;"
+                "-pump#DelayDays;-pump#DelayHours;-pump#DelayMinutes");
+            row("# specific start|specificTime;pump#DelayedStart|pump#SpecificDateTime|"
+                "pump#SpecificDateTime=1;pump#DelayedStart=0;+pump#StartDateTime;-pump#DelayDays;"
+                "-pump#DelayHours;-pump#DelayMinutes");
+            row("# shorter than sample|pump#FullSample|pump#PartialSample|pump#PartialSample=1;"
+                "pump#FullSample=0;+pump#DurationDays;+pump#DurationHours;+pump#DurationMinutes");
+            row("# full sample|pump#PartialSample;pump#DurationDays=3|pump#FullSample|"
+                "pump#FullSample=1;pump#PartialSample=0;pump#DurationDays=3;-pump#DurationDays;"
+                "-pump#DurationHours;-pump#DurationMinutes");
         }
         // Sensor modes select and clear their logging.
         for (const QString sensor :
-             {"sgp41Mode:gasLogSGP41RawVOC;gasLogSGP41RawNOX",
-              "sfa30Mode:gasLogSFA30Formald;gasLogSFA30RH;gasLogSFA30T",
-              "scd30Mode:gasLogSCD30CO2;gasLogSCD30T;gasLogSCD30RH",
-              "figaroMode:figaroLogGain1;figaroLogOutput;figaroLogReference;figaroLogOffset",
-              "as1Mode:gasLogAS1Raw", "as2Mode:gasLogAS2Raw", "as3Mode:gasLogAS3Raw",
-              "as4Mode:gasLogAS4Raw"}) {
-            const QString mode = sensor.section(':', 0, 0), logging = sensor.section(':', 1);
-            row(mode + " on", "", mode, tokens(mode + ';' + logging, "", "=1"));
-            row(mode + " off", mode + ';' + logging.section(';', -1), mode,
-                tokens(mode + ';' + logging, "", "=0"));
+             {"sgp41Mode;gasLogSGP41RawVOC;gasLogSGP41RawNOX",
+              "sfa30Mode;gasLogSFA30Formald;gasLogSFA30RH;gasLogSFA30T",
+              "scd30Mode;gasLogSCD30CO2;gasLogSCD30T;gasLogSCD30RH",
+              "figaroMode;figaroLogGain1;figaroLogOutput;figaroLogReference;figaroLogOffset",
+              "as1Mode;gasLogAS1Raw", "as2Mode;gasLogAS2Raw", "as3Mode;gasLogAS3Raw",
+              "as4Mode;gasLogAS4Raw"}) {
+            const QString mode = sensor.section(';', 0, 0);
+            row(mode + " on||" + mode + '|' + tokens(sensor, "", "=1"));
+            row(mode + " off|" + mode + ';' + sensor.section(';', -1) + '|' + mode + '|' +
+                tokens(sensor, "", "=0"));
         }
-        // An Alphasense position's mode switches its partner along.
-        const QString alg = "alphasenseLogAS%1Algorithm%2";
-        row("Alphasense on, partner on", "partner3=1;" + alg.arg(3).arg(2), "as3Mode_3",
-            "as3Mode_3=1;alphasenseLogAS3Raw=1;" + alg.arg(3).arg(2) + "=1;as1Mode_3=1");
-        row("Alphasense on, partner absent", "partner4=2;-as2_3", "as4Mode_3",
-            "as4Mode_3=1;alphasenseLogAS4Raw=1");
-        row("Alphasense on, partner 4", "partner2=4", "as2Mode_3",
-            "as2Mode_3=1;alphasenseLogAS2Raw=1;as4Mode_3=1");
-        row("Alphasense on, partner 5", "partner2=5", "as2Mode_3",
-            "as2Mode_3=1;alphasenseLogAS2Raw=1");
-        row("Alphasense on, partner -1", "partner1=-1", "as1Mode_3",
-            "as1Mode_3=1;alphasenseLogAS1Raw=1");
-        row("Alphasense off", "partner1=2;as1Mode_3;" + alg.arg(1).arg(4) + ';' + alg.arg(1).arg(1),
-            "as1Mode_3",
-            "as1Mode_3=0;alphasenseLogAS1Raw=0;" + alg.arg(1).arg(4) + "=0;" + alg.arg(1).arg(1) +
-                "=0");
-        row("Alphasense off, Gas page", "as2Mode;as2Mode_3", "as2Mode", "as2Mode=0;gasLogAS2Raw=0");
+        // An Alphasense position's mode switches its partner along, only one fitted.
+        row("Alphasense on, partner on|partner3=1;alphasenseLogAS3Algorithm2|as3Mode_3|"
+            "as3Mode_3=1;alphasenseLogAS3Raw=1;alphasenseLogAS3Algorithm2=1;as1Mode_3=1");
+        row("Alphasense on, partner absent|partner4=2;-as2_3|as4Mode_3|as4Mode_3=1;"
+            "alphasenseLogAS4Raw=1");
+        row("Alphasense on, partner 4|partner2=4|as2Mode_3|as2Mode_3=1;alphasenseLogAS2Raw=1;"
+            "as4Mode_3=1");
+        row("Alphasense on, partners 0 and 5|partner1=0;partner3=5|as1Mode_3;as3Mode_3|"
+            "as1Mode_3=1;alphasenseLogAS1Raw=1;as3Mode_3=1;alphasenseLogAS3Raw=1");
+        row("Alphasense off|partner1=2;as1Mode_3;alphasenseLogAS1Algorithm4;"
+            "alphasenseLogAS1Algorithm1|as1Mode_3|as1Mode_3=0;alphasenseLogAS1Raw=0;"
+            "alphasenseLogAS1Algorithm4=0;alphasenseLogAS1Algorithm1=0");
+        row("Alphasense off, Gas page|as2Mode;as2Mode_3|as2Mode|as2Mode=0;gasLogAS2Raw=0");
         // The SEN55 mode also follows a change made by code.
-        const QString pm =
-            "mainLogSEN55_PM1_0;mainLogSEN55_PM2_5;mainLogSEN55_PM4_0;mainLogSEN55_PM10";
-        const QString gas = "mainLogVSEN55RH;mainLogSEN55T;mainLogSEN55RawVOC;mainLogSEN55RawNOx";
-        row("SEN55 RH/T/Gas/PMS", "", "sen55Mode=RH/T/Gas/PMS", tokens(pm + ';' + gas, "", "=1"));
-        row("SEN55 RH/T/Gas", "sen55Mode=RH/T/Gas/PMS", "sen55Mode=RH/T/Gas",
-            tokens(pm, "", "=0") + tokens(gas, "", "=1"));
-        row("SEN55 idle", "sen55Mode=RH/T/Gas", "sen55Mode=Idle", tokens(pm + ';' + gas, "", "=0"));
-        row("SEN55 emptied", "sen55Mode=RH/T/Gas/PMS", "sen55Mode=none",
-            tokens(pm + ';' + gas, "", "=0"));
+        const QString
+            pm = "mainLogSEN55_PM1_0;mainLogSEN55_PM2_5;mainLogSEN55_PM4_0;mainLogSEN55_PM10",
+            gas = "mainLogVSEN55RH;mainLogSEN55T;mainLogSEN55RawVOC;mainLogSEN55RawNOx";
+        row("SEN55 RH/T/Gas/PMS||sen55Mode=RH/T/Gas/PMS|" + tokens(pm + ';' + gas, "", "=1"));
+        row("SEN55 RH/T/Gas|sen55Mode=RH/T/Gas/PMS|sen55Mode=RH/T/Gas|" + tokens(pm, "", "=0") +
+            tokens(gas, "", "=1"));
+        row("SEN55 idle|sen55Mode=RH/T/Gas|sen55Mode=Idle|" + tokens(pm + ';' + gas, "", "=0"));
         // Pumps C and D share five logging boxes and keep their own.
-        const QString shared = "VSUPPLY;3V3;BMP390P;BMP390T;Atmo";
-        const QString both = tokens(shared, "pumpCLog", "%1") + tokens(shared, "pumpDLog", "%1");
-        row("C's shared boxes on", "", tokens(shared, "pumpCLog") + "pumpCLogRDAC",
-            both.arg("=1") + "pumpCLogRDAC=1");
-        row("D's shared boxes off", tokens(shared, "pumpCLog"),
-            tokens(shared, "pumpDLog") + "pumpDLogFlowM", both.arg("=0") + "pumpDLogFlowM=1");
+        const QString
+            c = "pumpCLogVSUPPLY;pumpCLog3V3;pumpCLogBMP390P;pumpCLogBMP390T;pumpCLogAtmo",
+            d = QString(c).replace('C', 'D');
+        row("C's shared boxes on||" + c + ";pumpCLogRDAC|" +
+            tokens(c + ';' + d + ";pumpCLogRDAC", "", "=1"));
+        row("D's shared boxes off|" + c + '|' + d + ";pumpDLogFlowM|" +
+            tokens(c + ';' + d, "", "=0") + "pumpDLogFlowM=1");
     }
 
     void interlocks() {
-        QFETCH(QString, setup);
-        QFETCH(QString, change);
-        QFETCH(QString, follows);
+        QFETCH(QStringList, fields);
+        const QString &setup = fields[0], &change = fields[1], &follows = fields[2];
         SimRig rig(QStringLiteral("minimal"));
         KVX_Configurator& w = rig.w();
         for (QWidget* page : w.findChildren<QWidget*>(QRegularExpression("^Tab_")))
