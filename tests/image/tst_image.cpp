@@ -25,17 +25,6 @@ QByteArray written(const std::function<void(ConfigImage&)>& fill) {
 }
 #define WRITTEN(...) written([](ConfigImage& i) { __VA_ARGS__; })
 
-// The request line of `word` and `fields` (hex) over a block that held 0xEE.
-QString line(quint16 word, const char* fields, const QString& command) {
-    ConfigImage image;
-    image.bytes.fill(0xEE);
-    image.resetRequest(word);
-    for (char byte : QByteArray::fromHex(fields))
-        image.appendU8(quint8(byte));
-    image.finishRequest();
-    return requestLine(image, command);
-}
-
 // A received image of exactly these bytes; the bytes behind it are 0xEE, so
 // that a reader looking past the length shows.
 ConfigImage received(const char* bytes) {
@@ -45,6 +34,13 @@ ConfigImage received(const char* bytes) {
     std::copy(data.cbegin(), data.cend(), image.bytes.begin());
     image.length = quint16(data.size());
     return image;
+}
+
+// The request line of these bytes, finished over a block that held 0xEE.
+QString line(const char* bytes, const QString& command) {
+    ConfigImage image = received(bytes);
+    image.finishRequest();
+    return requestLine(image, command);
 }
 
 QString iso(const QDateTime& dt) {
@@ -83,10 +79,9 @@ private slots:
         const auto n = [](double v) { return QString::number(v, 'g', 12); };
         // ---- CRC and request lines
         row("CRC check value", n(crc16Modbus(QByteArray("123456789"))), "19255");
-        row("cfg_get line", line(0x0070, "", kCfgGet), "21504 112 2 cfg_get\r");
-        row("cfg_set line", line(0x0020, "8000", kCfgSet), "11872 32768 32 4 cfg_set\r");
-        row("three words", line(0x4016, "000100020003", kCfgSet), "64495 3 2 1 16406 8 cfg_set\r");
-        row("odd length padded", line(0x0030, "41", kCfgSet), "31536 16640 48 4 cfg_set\r");
+        row("cfg_get line", line("0070", kCfgGet), "21504 112 2 cfg_get\r");
+        row("three words", line("4016000100020003", kCfgSet), "64495 3 2 1 16406 8 cfg_set\r");
+        row("odd length padded", line("003041", kCfgSet), "31536 16640 48 4 cfg_set\r");
         ConfigImage empty;
         empty.finishRequest();
         row("empty image", n(empty.length) + ' ' + n(empty.crc), "0 65535");
@@ -96,7 +91,6 @@ private slots:
         };
         row("answer", cut("21504 112 2 cfg_get\r4,112,,21504\rcli> ", kCfgGet), "4|112||21504");
         row("earlier output", cut("junk\rcli> 1 cfg_set\r2,5,7\rcli> ", kCfgSet), "2|5|7");
-        row("nothing between", cut("x cfg_get\r\rcli> ", kCfgGet), "");
         row("no prompt", cut("cfg_get\r1,2", kCfgGet), "1|2");
         row("no echo", cut("cli> 3,4", kCfgGet), "3|4");
         // ---- writers
@@ -110,7 +104,6 @@ private slots:
             WRITTEN(i.appendPackedDateTime(QDateTime(QDate(2100, 7, 4), QTime(12, 0), Qt::UTC))),
             "72000c00");
         row("clock date-time", WRITTEN(i.appendClockDateTime(kMarch25)), "03191809053b");
-        row("fixed text, padded", WRITTEN(i.appendFixedText("abc", 6)), "616263000000");
         row("fixed text, cut", WRITTEN(i.appendFixedText("abcdef", 4)), "61626364");
         row("fixed text, beyond Latin-1",
             WRITTEN(i.appendFixedText(QString::fromUtf8("Caf\u00e9 \u20ac5"), 8)),
@@ -143,7 +136,6 @@ private slots:
         row("packed, minute mask", packed("80323c98097b"), "2024-03-25T09:59:00Z");
         row("packed, hour 24", packed("80323c981805"), "invalid");
         row("packed, 30 February", packed("80322f180101"), "invalid");
-        row("packed, 29 February", packed("80322e980101"), "2024-02-29T01:01:00Z");
         row("packed, date word 0", packed("803200000000"), "invalid");
         row("install, month 15", install("8032fc98007b"), "On 15/25/2024 @ 0:59");
         row("install, none", install("803200000000"), "None");
@@ -151,7 +143,6 @@ private slots:
         row("clock, short", clock("00100319180905"), "2000-01-01T00:00:00Z");
         row("clock, month 0", clock("0010001918090507"), "invalid");
         row("text to the end", text("00304142434445", 2), "ABCDE");
-        row("text, last byte", text("00304142434445", 6), "");
         row("text, zero first", text("0030004142", 2), "");
         row("text, terminated", text("0030410042", 2), "A");
         row("hex serial, short", received("0050ffffffffff").readHexSerial(2), "");
