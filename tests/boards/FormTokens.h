@@ -29,10 +29,17 @@ inline QString valueOf(const QWidget* w) {
     return v.typeId() == QMetaType::Bool ? QString::number(v.toBool()) : v.toString();
 }
 
-// Calls f(name, op, value) per token; op is '=', '-', '+' or ' ' (click).
+// Calls f(name, op, value) per token; op is '=', '-', '+' or ' ' (click). A
+// token "a{b,c}d" stands for "abd;acd".
 inline void forEachToken(const QString& tokens,
                          const std::function<void(const QString&, QChar, const QString&)>& f) {
     for (const QString& token : tokens.split(';', Qt::SkipEmptyParts)) {
+        const int open = token.indexOf('{'), close = token.indexOf('}');
+        if (open >= 0) {
+            for (const QString& part : token.mid(open + 1, close - open - 1).split(','))
+                forEachToken(token.left(open) + part + token.mid(close + 1), f);
+            continue;
+        }
         const int eq = token.indexOf('=');
         const QChar op = eq >= 0                                          ? '='
                          : token.startsWith('-') || token.startsWith('+') ? token[0]

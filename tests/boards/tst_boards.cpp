@@ -155,8 +155,8 @@ private slots:
         row("UTC offset||0020:823f|tzOffset=5.75|tzOffset=-5.5|0020:7dda");
         row("clock||0010:031918090507|utcText=03/25/2024 09:05:07||");
         row("SEN55 absent, logging as read|mainLogSEN55_PM10=1|0060:;0000:8000ff03|"
-            "-mainLogSEN55_PM1_0;mainLogSEN55_PM1_0=0;mainLogSEN55_PM10=0;mainLogVBUS=1|"
-            "mainLogVBUS=0;mainLogVBAT=1|0000:8000ff12");
+            "-mainLogSEN55_PM1_0;mainLogSEN55_PM{1_0,10}=0;mainLogVBUS=1|mainLogVBUS=0;"
+            "mainLogVBAT=1|0000:8000ff12");
         row("SEN55 without interval|sen55Interval=500|0060:00030000002a00000100|+sen55;"
             "sen55Mode=RH/T/Gas/PMS;sen55Run=42;sen55Fan=256;sen55Interval=0||0060:000300000000");
         row("SEN55 unknown mode||0060:0007 00000000 00000000 000000a8|sen55Mode=||"
@@ -181,8 +181,6 @@ private slots:
         row("gas logging, level 0|level=0;gasLog5V0=1|4056:;4006:000f003c|gasLog5V0=0;"
             "gasLogAS1Raw=1;gasLogAS2Raw=0;gasLogAS3Raw=1;figaroLogOutput=0|gasLogAS1Raw=0|"
             "4006:000e003c");
-        row("gas logging, level 2|level=2;gasLogSCD30CO2=1|4056:;4006:000f003c|gasLogSCD30CO2=0;"
-            "-gasLogAS4Raw;figaroLogGain1=0|gasLogSFA30T=1|4006:000f803c");
         // ---- Alphasense and Figaro
         row("OX-B431 without algorithm 2|level=2;alphasenseLogAS3Algorithm2=1|"
             "4066:2132000000074f5800|as3Mode_3=1;as3_NO2_Algorithm=Algorithm #1;"
@@ -204,9 +202,8 @@ private slots:
         row("modes|level=2|4046:0012;4056:;4066:413a;4076:0000|as3_NO2_Algorithm=Algorithm #4||"
             "4086:01000900");
         row("modes, level 0|level=0;as2Mode=1;as4Mode=1;-as4;as1Mode_3=1||||4086:00010000");
-        row("Alphasense "
-            "logging|-alphasenseLogAS2Algorithm3|40a6:00088421|alphasenseLogAS2Algorithm3=0||"
-            "40a6:00088421");
+        row("Alphasense logging|-alphasenseLogAS2Algorithm3|40a6:00088421|"
+            "alphasenseLogAS2Algorithm3=0||40a6:00088421");
         row("Figaro absent||40c6:00|-figaroLogGain1;-figaro20PPM;-figaroRange||40c6:0000");
         row("Figaro unread|figaro50PPM=1||||40c6:0101");
         row("Figaro as read||40c6:02010000004d|figaroMode=1;figaro50PPM=1;figaroRun=77|"
@@ -217,7 +214,6 @@ private slots:
         // ---- pumps
         row("flow limit before rate||8012:0100640064;8012:0103e807d0|pumpAFlowRate=1||8012:03e8");
         row("flow, sorbent||c201:01003200c8|pumpCFlowRate=0.5|pumpCFlowRate=0.05|c201:0005");
-        row("flow without limit||8014:0103e8|pumpBFlowRate=0||");
         row("pump absent, level 2|level=2;pumpALogPUMPS=1;pumpAFlowRate=1.5;pumpACartID=FC-1|"
             "8012:0003e8|-pumpAFlowRate;pumpAFlowRate=1.5;-pumpACartID;pumpACartID=FC-1;"
             "-pumpALogPUMPS;pumpALogPUMPS=1;+pumpALogIBMP581P;-pumpAStart;"
@@ -233,29 +229,27 @@ private slots:
         row("start, delay||8062:000102033c980905|pumpADelayedStart=1;pumpADelayDays=1;"
             "pumpADelayHours=2;pumpADelayMinutes=3;-pumpAStartDateTime||8062:0001020300000000");
         row("start, date||8062:000000003c980905|pumpASpecificDateTime=1;+pumpASpecificDateTime;"
-            "-pumpADelayDays;-pumpADelayHours;-pumpADelayMinutes;"
-            "pumpAStartDateTime=2024-03-25T09:05:00Z||8062:000000003c980905");
+            "-pumpADelay{Days,Hours,Minutes};pumpAStartDateTime=2024-03-25T09:05:00Z||"
+            "8062:000000003c980905");
         row("start, with the sample||c151:0000000000000000|pumpDSampleStart=1;"
-            "-pumpDStartDateTime;-pumpDDelayDays;-pumpDDelayHours;-pumpDDelayMinutes||"
-            "c151:0000000000000000");
+            "-pumpD{StartDateTime,DelayDays,DelayHours,DelayMinutes}||c151:0000000000000000");
         row("start, date under a power-on sample|-startDateTime|8064:000000003c980905|"
-            "pumpBSampleStart=1;-pumpBSpecificDateTime;-pumpBStartDateTime||8064:0000000000000000");
+            "pumpBSampleStart=1;-pumpB{SpecificDateTime,StartDateTime}||8064:0000000000000000");
         row("start, zero delay|pumpCDelayedStart=1||||c251:0000000000000000");
         row("duration, zero|pumpCPartialSample=1|c261:00000000|pumpCFullSample=1;"
-            "-pumpCDurationDays;-pumpCDurationHours;-pumpCDurationMinutes|pumpCPartialSample=1|"
-            "c261:00000000");
+            "-pumpCDuration{Days,Hours,Minutes}|pumpCPartialSample=1|c261:00000000");
         row("duration||c261:012c003b|pumpCPartialSample=1;pumpCDurationDays=300;"
             "pumpCDurationMinutes=59;+pumpCDurationHours||c261:012c003b");
         row("run, sorbent||||pumpDFlowRate=0.75|c171:004b");
         row("filter pump absent, logging as read||8012:00;8002:0001ffff|-pumpALogPUMPS;"
             "pumpALogPUMPS=0|pumpALog3V3=0|8002:0001fffd");
-        row("sorbent logging, one twin disabled|-pumpDLogVSUPPLY|c001:04000001|pumpCLogVSUPPLY=1;"
-            "pumpDLogVSUPPLY=1;pumpCLogAtmo=1;pumpDLogAtmo=1;pumpCLogRDAC=0||c001:04000001");
+        row("sorbent logging, one twin disabled|-pumpDLogVSUPPLY|c001:04000001|"
+            "pump{C,D}Log{VSUPPLY,Atmo}=1;pumpCLogRDAC=0||c001:04000001");
         row("sorbent logging, both twins disabled|pumpCLog3V3=1;-pumpCLog3V3;-pumpDLog3V3|"
             "c001:00000000|pumpCLog3V3=1||c001:00000000");
         row("sorbent logging, Pump C absent, as read|-pumpCLogVSUPPLY;-pumpDLogVSUPPLY;"
-            "-pumpDLog3V3|c201:00;c001:83ff8003|pumpCLog3V3=1;pumpDLog3V3=1|pumpCLog3V3=0;"
-            "pumpDLogRDAC=1|c001:83ff8011");
+            "-pumpDLog3V3|c201:00;c001:83ff8003|pump{C,D}Log3V3=1|pumpCLog3V3=0;pumpDLogRDAC=1|"
+            "c001:83ff8011");
     }
 
     void records() {
