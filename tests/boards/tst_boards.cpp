@@ -10,10 +10,6 @@
 #include "tests/boards/FormTokens.h"
 #include "ui_KVX_Configurator.h"
 
-#include <QtTest>
-#include <QtWidgets>
-
-#include <functional>
 #include <memory>
 
 using namespace kvx;
@@ -294,18 +290,14 @@ private slots:
         QFETCH(quint32, boxes);
         const auto all = window->findChildren<QCheckBox*>();
         for (int bit = 0; bit < 32; ++bit) {
-            Session s{ui, level};
-            ConfigImage in;
-            in.resetRequest(word);
-            in.appendU32(1u << bit);
-            codec.value(word).first(s, in);
-            int checked = 0;
-            for (const QCheckBox* box : all)
-                checked += box->isChecked();
+            Session s{ui, level}, fresh{ui, level};
+            codec.value(word).first(
+                s, record(QString("%1:%2").arg(word, 0, 16).arg(1u << bit, 8, 16, QChar('0'))));
+            const bool shown =
+                std::any_of(all.cbegin(), all.cend(), [](auto* box) { return box->isChecked(); });
             ConfigImage out;
-            s.readBack = ReadBackState{};
-            codec.value(word).second(s, out);
-            QCOMPARE(checked > 0, bool(boxes >> bit & 1));
+            codec.value(word).second(fresh, out);
+            QCOMPARE(shown, bool(boxes >> bit & 1));
             QCOMPARE(out.readU32(2), boxes & (1u << bit));
         }
     }
