@@ -115,6 +115,12 @@ private slots:
                     i.appendFixedText("", 1))
                 .right(8),
             "00a1b2c3");
+        row("what fits exactly is written",
+            WRITTEN(i.appendFixedText("", 58), i.appendU32(0xA1B2C3D4)).right(8) +
+                WRITTEN(i.appendFixedText("", 60), i.appendU16(0xE5F6)).right(4) +
+                WRITTEN(i.appendFixedText("", 58), i.appendPackedDateTime(kMarch25)).right(8) +
+                WRITTEN(i.appendFixedText("", 56), i.appendClockDateTime(kMarch25)).right(12),
+            "a1b2c3d4e5f63c98090503191809053b");
         row("flow, 0.001", n(encodeFlowRate(0.001, kFilterPumpFlowScale)), "1");
         row("flow, 0.49 not 0.5", n(encodeFlowRate(1.2345, kFilterPumpFlowScale)), "1234");
         row("flow, rounded up", n(encodeFlowRate(1.2346, kFilterPumpFlowScale)), "1235");
