@@ -13,29 +13,38 @@ namespace kvx::test {
 // Takes a "name=value" token meant for something other than a widget.
 using Special = std::function<bool(const QString& name, const QString& value)>;
 
-inline QString valueOf(const QWidget* w) {
-    if (auto* b = qobject_cast<const QAbstractButton*>(w))
-        return QString::number(b->isChecked());
-    if (auto* e = qobject_cast<const QLineEdit*>(w))
-        return e->text();
-    if (auto* c = qobject_cast<const QComboBox*>(w))
-        return c->currentText();
-    if (auto* d = qobject_cast<const QDateTimeEdit*>(w))
-        return d->dateTime().toString(Qt::ISODate);
-    return QString::number(w->property("value").toDouble());
+// The property a token's value stands for.
+inline const char* valueProperty(const QWidget* w) {
+    return qobject_cast<const QAbstractButton*>(w) ? "checked"
+           : qobject_cast<const QLineEdit*>(w)     ? "text"
+           : qobject_cast<const QComboBox*>(w)     ? "currentText"
+           : qobject_cast<const QDateTimeEdit*>(w) ? "dateTime"
+                                                   : "value";
 }
 
-// Calls f(name, op, value) per token; op is '=', '-', '+' or ' ' (click).
+inline QString valueOf(const QWidget* w) {
+    const QVariant v = w->property(valueProperty(w));
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime().toString(Qt::ISODate);
+    return v.typeId() == QMetaType::Bool ? QString::number(v.toBool()) : v.toString();
+}
+
+// Calls f(name, op, value) per token; op is '=', '-', '+' or ' ' (click). A
+// token "a{b,c}d" stands for "abd;acd".
 inline void forEachToken(const QString& tokens,
                          const std::function<void(const QString&, QChar, const QString&)>& f) {
     for (const QString& token : tokens.split(';', Qt::SkipEmptyParts)) {
+        const int open = token.indexOf('{'), close = token.indexOf('}');
+        if (open >= 0) {
+            for (const QString& part : token.mid(open + 1, close - open - 1).split(','))
+                forEachToken(token.left(open) + part + token.mid(close + 1), f);
+            continue;
+        }
         const int eq = token.indexOf('=');
-        if (eq >= 0)
-            f(token.left(eq), '=', token.mid(eq + 1));
-        else if (token.startsWith('-') || token.startsWith('+'))
-            f(token.mid(1), token.at(0), QString());
-        else
-            f(token, ' ', QString());
+        const QChar op = eq >= 0                                          ? '='
+                         : token.startsWith('-') || token.startsWith('+') ? token[0]
+                                                                          : ' ';
+        f(eq >= 0 ? token.left(eq) : op == ' ' ? token : token.mid(1), op, token.mid(eq + 1));
     }
 }
 
@@ -46,19 +55,16 @@ inline void applyTokens(QWidget& root, const QString& tokens, const Special& spe
         QWidget* w = root.findChild<QWidget*>(name);
         QVERIFY2(w, qPrintable(name));
         auto* button = qobject_cast<QAbstractButton*>(w);
+        auto* combo = qobject_cast<QComboBox*>(w);
         if (op == ' ') {
             QVERIFY2(button && button->isEnabled(), qPrintable(name));
             button->click();
         } else if (op != '=') {
             w->setEnabled(op == '+');
-        } else if (button) {
-            button->setChecked(value == "1");
-        } else if (auto* c = qobject_cast<QComboBox*>(w)) {
-            c->setCurrentIndex(c->findText(value));
-        } else if (auto* d = qobject_cast<QDateTimeEdit*>(w)) {
-            d->setDateTime(QDateTime::fromString(value, Qt::ISODate));
+        } else if (combo) { // an unknown text selects no item
+            combo->setCurrentIndex(combo->findText(value));
         } else {
-            w->setProperty(qobject_cast<QLineEdit*>(w) ? "text" : "value", value);
+            QVERIFY2(w->setProperty(valueProperty(w), value), qPrintable(name));
         }
     });
 }

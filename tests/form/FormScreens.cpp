@@ -14,13 +14,11 @@ int main(int argc, char** argv) {
     Ui_KVX_Configurator ui;
     ui.setupUi(&window);
     window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
-        return 1;
-    bool saved = true;
-    for (int i = 0; i < ui.configuratorTabs->count(); ++i) {
+    bool saved = QTest::qWaitForWindowExposed(&window);
+    for (int i = 0; saved && i < ui.configuratorTabs->count(); ++i) {
         ui.configuratorTabs->setCurrentIndex(i);
         const QString name = ui.configuratorTabs->widget(i)->objectName().mid(4).toLower();
-        saved = window.grab().save(out.filePath("page-" + name + ".png")) && saved;
+        saved = window.grab().save(out.filePath("page-" + name + ".png"));
     }
     return saved ? 0 : 1;
 }

@@ -34,39 +34,36 @@ struct Wire {
     QByteArray signal, slot;
 };
 
-// The connections the constructor makes, one row per sender.
+// The connections the constructor makes, per kind of signal: "sender:slot"
+// stems, or the sender alone where the stem is the sender capitalised; '#'
+// stands for the pump or Alphasense position.
 QList<Wire> wires() {
+    QList<Wire> out{{"sen55Mode", "currentIndexChanged(int)", "SEN55ModeChanged(int)"}};
+    const auto add = [&out](QByteArray list, char n, const QByteArray& signal, const char* tail) {
+        for (const QByteArray& pair : list.replace('#', n).split(' ')) {
+            const QByteArray stem = pair.contains(':') ? pair.split(':')[1] : pair;
+            out += {pair.split(':')[0], signal, stem.left(1).toUpper() + stem.mid(1) + tail};
+        }
+    };
     const QByteArray pressed = "pressed()", clicked = "clicked()", toggled = "clicked(bool)";
-    QList<Wire> out = {{"kvxConnect", pressed, "KVXConnectButtonPressed()"},
-                       {"kvxDisconnect", pressed, "KVXDisconnectButtonPressed()"},
-                       {"kvxRead", pressed, "KVXReadButtonPressed()"},
-                       {"kvxWrite", pressed, "KVXWriteButtonPressed()"},
-                       {"setRTC", pressed, "KVXSetRTCPressed()"},
-                       {"readRTC", pressed, "KVXReadRTCPressed()"},
-                       {"scd30CalButton", pressed, "SCD30CalButtonPressed()"},
-                       {"alwaysPowerOn", clicked, "SampleAlwaysPowerOnClicked()"},
-                       {"nextPowerOn", clicked, "SampleNextPowerOnClicked()"},
-                       {"specificTime", clicked, "SampleSpecificTimeClicked()"},
-                       {"scd30Mode", toggled, "SCD30ModeChanged(bool)"},
-                       {"sgp41Mode", toggled, "SGP41ModeChanged(bool)"},
-                       {"sfa30Mode", toggled, "SFA30ModeChanged(bool)"},
-                       {"figaroMode", toggled, "FigaroModeChanged(bool)"},
-                       {"sen55Mode", "currentIndexChanged(int)", "SEN55ModeChanged(int)"}};
-    for (const QByteArray n : {"1", "2", "3", "4"}) {
-        out += {"as" + n + "Mode", toggled, "Alphasense" + n + "GasModeChanged(bool)"};
-        out += {"as" + n + "Mode_3", toggled, "Alphasense" + n + "ModeChanged(bool)"};
-    }
-    for (const QByteArray p : {"A", "B", "C", "D"}) {
-        for (const QByteArray choice : {"SampleStart", "DelayedStart", "SpecificDateTime"})
-            out += {"pump" + p + choice, clicked, "Pump" + p + choice + "Clicked()"};
-        for (const QByteArray choice : {"FullSample", "PartialSample"})
-            out += {"pump" + p + choice, clicked, "Pump" + p + choice + "TimeClicked()"};
-        out += {"startPump" + p, clicked, "Pump" + p + "StartClicked()"};
-        out += {"stopPump" + p, clicked, "Pump" + p + "StopClicked()"};
-        if (p == "C" || p == "D")
-            for (const QByteArray box : {"VSUPPLY", "3V3", "BMP390P", "BMP390T", "Atmo"})
-                out +=
-                    {"pump" + p + "Log" + box, toggled, "Pump" + p + "Log" + box + "Changed(bool)"};
+    add("kvxConnect:KVXConnectButton kvxDisconnect:KVXDisconnectButton kvxRead:KVXReadButton "
+        "kvxWrite:KVXWriteButton setRTC:KVXSetRTC readRTC:KVXReadRTC scd30CalButton:SCD30CalButton",
+        0, pressed, "Pressed()");
+    add("alwaysPowerOn:SampleAlwaysPowerOn nextPowerOn:SampleNextPowerOn "
+        "specificTime:SampleSpecificTime",
+        0, clicked, "Clicked()");
+    add("scd30Mode:SCD30Mode sgp41Mode:SGP41Mode sfa30Mode:SFA30Mode figaroMode", 0, toggled,
+        "Changed(bool)");
+    for (char n : {'1', '2', '3', '4'})
+        add("as#Mode:Alphasense#GasMode as#Mode_3:Alphasense#Mode", n, toggled, "Changed(bool)");
+    for (char p : {'A', 'B', 'C', 'D'}) {
+        add("pump#SampleStart pump#DelayedStart pump#SpecificDateTime pump#FullSample:Pump#"
+            "FullSampleTime pump#PartialSample:Pump#PartialSampleTime startPump#:Pump#Start "
+            "stopPump#:Pump#Stop",
+            p, clicked, "Clicked()");
+        if (p >= 'C')
+            add("pump#LogVSUPPLY pump#Log3V3 pump#LogBMP390P pump#LogBMP390T pump#LogAtmo", p,
+                toggled, "Changed(bool)");
     }
     return out;
 }
@@ -109,28 +106,20 @@ private slots:
         QMainWindow window;
         Ui_KVX_Configurator ui;
         ui.setupUi(&window);
-        QMap<QWidget*, QList<QRadioButton*>> groups;
-        for (QRadioButton* radio : window.findChildren<QRadioButton*>())
-            groups[radio->parentWidget()] << radio;
-        QCOMPARE(groups.size(), 10);
-        const auto selected = [&groups] {
-            QList<QRadioButton*> out;
-            for (const auto& group : groups)
-                for (QRadioButton* radio : group)
-                    if (radio->isChecked())
-                        out << radio;
-            return out;
-        };
-        QList<QRadioButton*> expected = selected();
-        QCOMPARE(expected.size(), 10);
-        for (const auto& group : groups) {
-            for (QRadioButton* radio : group) {
-                radio->click();
-                for (QRadioButton*& choice : expected)
-                    if (group.contains(choice))
-                        choice = radio;
-                QCOMPARE(selected(), expected);
-            }
+        const QList<QRadioButton*> radios = window.findChildren<QRadioButton*>();
+        QMap<QWidget*, int> selected;
+        for (QRadioButton* radio : radios)
+            selected[radio->parentWidget()] += radio->isChecked();
+        QCOMPARE(selected.values(), QList<int>(10, 1));
+        for (QRadioButton* radio : radios) {
+            QHash<QRadioButton*, bool> was;
+            for (QRadioButton* other : radios)
+                was[other] = other->isChecked();
+            radio->click();
+            for (QRadioButton* other : radios)
+                QCOMPARE(other->isChecked(),
+                         other == radio ||
+                             (was[other] && other->parentWidget() != radio->parentWidget()));
         }
     }
 
