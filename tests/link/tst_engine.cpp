@@ -86,30 +86,19 @@ private slots:
     // at the next tick, and what the selector then lists and shows. The first
     // tick shows the Ready page over the disconnected phase.
     void portList_data() {
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<int>("pick");
-        QTest::addColumn<QString>("then");
-        QTest::addColumn<QString>("listed");
-        QTest::addColumn<QString>("current");
-        auto row = [](const char* name, const char* first, int pick, const char* then,
-                      const char* listed, const char* current) {
-            QTest::newRow(name) << QString(first) << pick << QString(then) << QString(listed)
-                                << QString(current);
-        };
-        row("no port", "", -1, "", "None", "None");
-        row("plugged in", "", -1, "USB0", "USB0", "USB0");
-        row("the last selected", "COM3 COM4", -1, "COM3 COM4", "COM3 COM4", "COM4");
-        row("new one appended, selected", "COM3 COM4", 0, "COM3 COM7 COM4", "COM3 COM4 COM7",
-            "COM7");
-        row("unplugged, pick kept", "COM3 COM4", 0, "COM3", "COM3", "COM3");
-        row("last one gone", "COM3", -1, "", "None", "None");
+        QTest::addColumn<QStringList>("fields");
+        for (const char* row :
+             {"no port||-1||None|None", "plugged in||-1|USB0|USB0|USB0",
+              "the last selected|COM3 COM4|-1|COM3 COM4|COM3 COM4|COM4",
+              "new one appended, selected|COM3 COM4|0|COM3 COM7 COM4|COM3 COM4 COM7|COM7",
+              "unplugged, pick kept|COM3 COM4|0|COM3|COM3|COM3",
+              "last one gone|COM3|-1||None|None"})
+            packedRow(row);
     }
     void portList() {
-        QFETCH(QString, first);
-        QFETCH(int, pick);
-        QFETCH(QString, then);
-        QFETCH(QString, listed);
-        QFETCH(QString, current);
+        QFETCH(QStringList, fields);
+        const QString &first = fields[0], &then = fields[2], &listed = fields[3],
+                      &current = fields[4];
         const QStringList ports = then.split(' ', Qt::SkipEmptyParts);
         SimRig rig("full");
         QVERIFY(rig.device->linkSettingsApplied());
@@ -121,8 +110,8 @@ private slots:
         QCOMPARE(rig.w().ui->configuratorTabs->tabText(0), QString("KVX"));
         const QString problems = fallenBackProblems(rig.w());
         QVERIFY2(problems.isEmpty(), qPrintable(problems));
-        if (pick >= 0)
-            rig.w().ui->kvxComList->setCurrentIndex(pick);
+        if (fields[1].toInt() >= 0)
+            rig.w().ui->kvxComList->setCurrentIndex(fields[1].toInt());
         rig.setPorts(ports);
         rig.tick();
         QCOMPARE(items(rig.w().ui->kvxComList).join(' '), listed);
@@ -143,42 +132,33 @@ private slots:
 
     // Board list and firmware level (-1: a record too short to hold one):
     // the tabs, the ID rows, and controls hidden and disabled ("-name") or
-    // shown and enabled ("+name").
+    // shown and enabled ("+name"). "full" stands for the board list
+    // 0,Main,M1,1,Sorbent,S7,2,Filter,F2,3,x,x,4,Filter,F4,5,x,x,6,Gas,G9.
     void discovery_data() {
-        QTest::addColumn<QString>("list");
-        QTest::addColumn<int>("level");
-        QTest::addColumn<QString>("tabs");
-        QTest::addColumn<QString>("ids");
-        QTest::addColumn<QString>("controls");
-        auto row = [](const char* name, const QString& list, int level, const char* tabs,
-                      const char* ids, const char* controls) {
-            QTest::newRow(name) << list << level << QString(tabs) << QString(ids)
-                                << QString(controls);
-        };
-        const char* all = "M1 G9 F2 F4 S7";
-        const char* plain = "KVX,Mainboard,Gas,Pump A,Pump B,Pump C,Pump D";
-        const char* withAs = "KVX,Mainboard,Gas,Alphasense,Pump A,Pump B,Pump C,Pump D";
-        row("level 0", kFull, 0, plain, all,
-            "-pumpADuration -pumpDDelayDaysLabel -pumpBSpecificDateTime -startPumpC -sampleHalt "
-            "+pumpAFlowRate");
-        row("short level record", kFull, -1, plain, all, "-pumpCStart -stopPumpB");
-        row("level 1", kFull, 1, withAs, all, "-pumpBFullSample -sampleHalt");
-        row("level 4", kFull, 4, withAs, all,
-            "-sampleHalt -startPumpA -stopPumpD +pumpAStart +pumpCDuration +pumpDDelayDays");
-        row("level 5", kFull, 5, withAs, all, "+sampleHalt +startPumpB");
-        row("type words case-sensitive", QString(kFull).replace("Main", "main"), 0,
-            "KVX,Gas,Pump A,Pump B,Pump C,Pump D", " G9 F2 F4 S7", "");
-        row("slot number must match", QString(kFull).replace("4,Filter", "3,Filter"), 0,
-            "KVX,Mainboard,Gas,Pump A,Pump C,Pump D", "M1 G9 F2  S7", "");
-        row("non-numeric slot reads 0", "zero" + kFull.mid(1), 0, plain, all, "");
-        row("nothing fits", "9,a,b,9,a,b,9,a,b,9,a,b,9,a,b,9,a,b,9,a,b", 5, "KVX", "    ", "");
+        QTest::addColumn<QStringList>("fields");
+        const QString all = "|M1 G9 F2 F4 S7|",
+                      plain = "|KVX,Mainboard,Gas,Pump A,Pump B,Pump C,Pump D",
+                      withAs = "|KVX,Mainboard,Gas,Alphasense,Pump A,Pump B,Pump C,Pump D";
+        packedRow("level 0|full|0" + plain + all +
+                  "-pumpADuration -pumpDDelayDaysLabel -pumpBSpecificDateTime -startPumpC "
+                  "-sampleHalt +pumpAFlowRate");
+        packedRow("short level record|full|-1" + plain + all + "-pumpCStart -stopPumpB");
+        packedRow("level 1|full|1" + withAs + all + "-pumpBFullSample -sampleHalt");
+        packedRow("level 4|full|4" + withAs + all +
+                  "-sampleHalt -startPumpA -stopPumpD +pumpAStart +pumpCDuration +pumpDDelayDays");
+        packedRow("level 5|full|5" + withAs + all + "+sampleHalt +startPumpB");
+        packedRow("type words case-sensitive|" + QString(kFull).replace("Main", "main") +
+                  "|0|KVX,Gas,Pump A,Pump B,Pump C,Pump D| G9 F2 F4 S7|");
+        packedRow("slot number must match|" + QString(kFull).replace("4,Filter", "3,Filter") +
+                  "|0|KVX,Mainboard,Gas,Pump A,Pump C,Pump D|M1 G9 F2  S7|");
+        packedRow("non-numeric slot reads 0|zero" + kFull.mid(1) + "|0" + plain + all);
+        packedRow("nothing fits|9,a,b,9,a,b,9,a,b,9,a,b,9,a,b,9,a,b,9,a,b|5|KVX|    |");
     }
     void discovery() {
-        QFETCH(QString, list);
-        QFETCH(int, level);
-        QFETCH(QString, tabs);
-        QFETCH(QString, ids);
-        QFETCH(QString, controls);
+        QFETCH(QStringList, fields);
+        const QString list = fields[0] == "full" ? kFull : fields[0], &tabs = fields[2],
+                      &ids = fields[3], &controls = fields[4];
+        const int level = fields[1].toInt();
         SimRig rig("full");
         KVX_Configurator& w = rig.w();
         w.show();
@@ -251,16 +231,13 @@ private slots:
     // so two ticks over the waits), sending nothing after giving up, and what
     // the status bar then says.
     void faults_data() {
-        QTest::addColumn<QByteArray>("faults");
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<int>("sends");
-        QTest::addColumn<int>("ms");
-        QTest::addColumn<QString>("status");
+        QTest::addColumn<QStringList>("fields");
         auto row = [](const char* name, QByteArray faults, const QString& only, const QString& line,
                       int sends, int ms, const QString& status) {
             if (!only.isEmpty())
                 faults += ",\"only\":\"" + only.toLatin1() + '"';
-            QTest::newRow(name) << "{" + faults + "}" << line << sends << ms << status;
+            QTest::newRow(name) << QStringList{"{" + faults + "}", line, QString::number(sends),
+                                               QString::number(ms), status};
         };
         const QString boards = "show_boards_cal", scd30 = getLine(0x4036), none;
         const QString noPrompt = "No prompt from the instrument on ttySIM0 after 4 tries",
@@ -300,11 +277,10 @@ private slots:
             row(dirt, dirt, none, kLevelLine, 1, kConnects, read);
     }
     void faults() {
-        QFETCH(QByteArray, faults);
-        QFETCH(QString, line);
-        QFETCH(int, sends);
-        QFETCH(int, ms);
-        QFETCH(QString, status);
+        QFETCH(QStringList, fields);
+        const QByteArray faults = fields[0].toLatin1();
+        const QString &line = fields[1], &status = fields[4];
+        const int sends = fields[2].toInt(), ms = fields[3].toInt();
         const bool connects = ms == kConnects;
         SimRig rig(withFaults(faults));
         rig.tick();

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -37,6 +38,13 @@ private:
     mutable qint64 lastWall = *ms;
     mutable qint64 monotonic = 0;
 };
+
+// A data row packed in one string, "name|field|field|...": its fields go in
+// the row's one column, a QStringList named "fields".
+inline void packedRow(const QString& row) {
+    const QStringList fields = row.split('|');
+    QTest::newRow(qPrintable(fields[0])) << fields.mid(1);
+}
 
 class ListedPorts : public PortSource {
 public:

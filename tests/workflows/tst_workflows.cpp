@@ -386,42 +386,33 @@ private slots:
 
     // Which warnings a write raises, in order, at `nowMin` minutes from kStart.
     void warnings_data() {
-        QTest::addColumn<QString>("sample");
-        QTest::addColumn<QString>("pumps");
-        QTest::addColumn<int>("nowMin");
-        QTest::addColumn<QString>("expected");
-        auto row = [](const char* name, const char* sample, const char* pumps, int nowMin,
-                      const char* expected) {
-            QTest::newRow(name) << QString(sample) << QString(pumps) << nowMin << QString(expected);
-        };
-        row("start a minute ahead", "at 1/0/0", "", -1, "");
-        row("start equal to now", "at 1/0/0", "", 0, "past");
-        row("pump at the start", "at 1/2/3", "A@0", -60, "");
-        row("pump before the start", "at 1/2/3", "A@-1", -60, "Pump A early");
-        row("pump before the stop", "at 1/2/3", "A@1562", -60, "");
-        row("pump at the stop", "at 1/2/3", "A@1563", -60, "Pump A late");
-        row("no duration: late", "at 0/0/0", "A@0", -60, "Pump A late");
-        row("delay within", "at 1/0/30", "B+1469", -60, "");
-        row("delay as long", "at 1/0/30", "B+1470", -60, "Pump B delay");
-        row("no duration: every delay", "at 0/0/0", "A+0 B+0 C+0 D+0", -60,
-            "Pump A delay,Pump B delay,Pump C delay,Pump D delay");
-        row("power-on start: delays only", "on 0/1/0", "A@-14400 B@14400 C+120 Ds", 1440,
-            "Pump C delay");
-        row("unscheduled pumps", "at 0/1/0", "A@-1 Ax B+120 C+120 Cx D+120", -60,
-            "Pump B delay,Pump D delay");
-        row("order", "at 1/0/0", "A+2880 B@-1 C@2880 D+1440", 0,
-            "past,Pump B early,Pump C late,Pump A delay,Pump D delay");
+        QTest::addColumn<QStringList>("fields"); // sample|pumps|minutes to now|warnings
+        for (const char* row :
+             {"start a minute ahead|at 1/0/0||-1|", "start equal to now|at 1/0/0||0|past",
+              "pump at the start|at 1/2/3|A@0|-60|",
+              "pump before the start|at 1/2/3|A@-1|-60|Pump A early",
+              "pump before the stop|at 1/2/3|A@1562|-60|",
+              "pump at the stop|at 1/2/3|A@1563|-60|Pump A late",
+              "no duration: late|at 0/0/0|A@0|-60|Pump A late",
+              "delay within|at 1/0/30|B+1469|-60|",
+              "delay as long|at 1/0/30|B+1470|-60|Pump B delay",
+              "no duration: every delay|at 0/0/0|A+0 B+0 C+0 D+0|-60|"
+              "Pump A delay,Pump B delay,Pump C delay,Pump D delay",
+              "power-on start: delays only|on 0/1/0|A@-14400 B@14400 C+120 Ds|1440|Pump C delay",
+              "unscheduled pumps|at 0/1/0|A@-1 Ax B+120 C+120 Cx D+120|-60|Pump B delay,Pump D "
+              "delay",
+              "order|at 1/0/0|A+2880 B@-1 C@2880 D+1440|0|"
+              "past,Pump B early,Pump C late,Pump A delay,Pump D delay"})
+            packedRow(row);
     }
     void warnings() {
-        QFETCH(QString, sample);
-        QFETCH(QString, pumps);
-        QFETCH(int, nowMin);
-        QFETCH(QString, expected);
+        QFETCH(QStringList, fields);
         SimRig rig("full");
         QVERIFY(rig.connect());
-        schedule(rig.w(), sample, pumps);
-        QCOMPARE(titles(scheduleWarnings(*rig.w().ui, kStart.addSecs(nowMin * 60))).join(','),
-                 expected);
+        schedule(rig.w(), fields[0], fields[1]);
+        QCOMPARE(
+            titles(scheduleWarnings(*rig.w().ui, kStart.addSecs(fields[2].toInt() * 60))).join(','),
+            fields[3]);
     }
 
     // The questions through the Write button: only the answers given, the
