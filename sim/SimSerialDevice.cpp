@@ -19,6 +19,7 @@ void SimSerialDevice::syncTime() {
 
 bool SimSerialDevice::open() {
     syncTime();
+    refused = !opened && openFails;
     if (opened || openFails || sim->cablePulled() ||
         (!expectedName.isEmpty() && name != expectedName))
         return false;

@@ -20,8 +20,12 @@ public:
     // Where the device takes the time it hands the instrument; the default
     // is the system clock.
     void setClockSource(std::function<qint64()> nowMs);
-    // open() fails while set (a port that exists but cannot be opened).
-    void setOpenFails(bool fails) { openFails = fails; }
+    // open() fails while set (a port that exists but cannot be opened);
+    // fault() then gives `why`, as the system would.
+    void setOpenFails(bool fails, DeviceFault why = DeviceFault::OpenFailed) {
+        openFails = fails;
+        openFault = why;
+    }
     // When set, open() succeeds only for this port name.
     void setExpectedPortName(const QString& name) { expectedName = name; }
 
@@ -58,7 +62,9 @@ public:
     QByteArray readAvailable() override;
     void write(const QByteArray& bytes) override;
     void flush() override {}
-    DeviceFault fault() const override { return lost ? DeviceFault::Lost : DeviceFault::None; }
+    DeviceFault fault() const override {
+        return lost ? DeviceFault::Lost : refused ? openFault : DeviceFault::None;
+    }
 
 private:
     void syncTime();
@@ -72,6 +78,8 @@ private:
     bool opened = false;
     bool lost = false;
     bool openFails = false;
+    bool refused = false; // the last open failed
+    DeviceFault openFault = DeviceFault::OpenFailed;
     bool settingsApplied = false;
     int opens = 0;
 };

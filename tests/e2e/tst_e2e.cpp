@@ -1,44 +1,18 @@
 // The configurator as shipped (system clock, QSerialPort, its own 20 ms timer)
 // against kvx-sim on a real pseudo-terminal, questions answered by a script:
-// connect and full read, a write read back, connections that fail, kvx-sim
-// going away (as a pulled USB cable does) during each workflow, and the port
-// leaving the system's list, also while the link dies under the open question.
+// connect and full read, a write read back, kvx-sim going away (as a pulled
+// USB cable does) during each workflow, and the port leaving the system's
+// list, also while the link dies under the open question.
 // Each run also checks what the status bar says: progress and outcome.
 #include "link/Status.h"
-#include "link/SystemPlatform.h"
 #include "tests/support/PtySim.h"
 
-#include <QFileInfo>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QtTest>
 
 using namespace kvx;
 using namespace kvx::test;
-
-namespace {
-
-// The system's serial device, but its first open is refused as the system
-// refuses a user outside the port's group.
-class RefusedOnce : public QSerialPortDevice {
-public:
-    bool open() override {
-        refusing = opens++ == 0;
-        return !refusing && QSerialPortDevice::open();
-    }
-    DeviceFault fault() const override {
-        return refusing ? DeviceFault::PermissionDenied : QSerialPortDevice::fault();
-    }
-    QString faultText() const override {
-        return refusing ? QStringLiteral("Permission denied") : QSerialPortDevice::faultText();
-    }
-
-private:
-    int opens = 0;
-    bool refusing = false;
-};
-
-} // namespace
 
 class EndToEndTest : public QObject, PtySim {
     Q_OBJECT
@@ -57,8 +31,8 @@ class EndToEndTest : public QObject, PtySim {
     int sent(const char* command) const {
         return int(loggedLines().filter(QRegularExpression(QString(" %1$").arg(command))).size());
     }
-    bool startWatched(const QStringList& args, std::unique_ptr<SerialDevice> serial = nullptr) {
-        const bool started = start(args, std::move(serial));
+    bool startWatched(const QStringList& args) {
+        const bool started = start(args);
         watch();
         return started;
     }
@@ -144,22 +118,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(idle(), 30000);
         const QMap<QString, QString> reread = formValues(*w);
         QVERIFY2(reread == written, qPrintable(differences(written, reread)));
-    }
-
-    // A port the system refuses to open: the status bar says why and what
-    // to do, the window falls back, and once allowed the port connects.
-    void refusedPort() {
-        QVERIFY(startWatched({"--preset", "minimal"}, std::make_unique<RefusedOnce>()));
-        QTRY_VERIFY_WITH_TIMEOUT(ready() && !seen.isEmpty(), 20000);
-        const QString group = QFileInfo(path).group();
-        QCOMPARE(w->status->message(),
-                 QString("Could not open %1: Permission denied. Only members of the group %2, "
-                         "which owns the port, may open it: add your user to it (sudo usermod "
-                         "-aG %2 $USER), then log out and log in again.")
-                     .arg(path, group));
-        QVERIFY(w->ui->kvxConnect->isEnabled() && w->status->progressBar()->isHidden());
-        w->KVXConnectButtonPressed();
-        QTRY_VERIFY_WITH_TIMEOUT(w->status->message().startsWith("Configuration read"), 20000);
     }
 
     // kvx-sim exits once it has answered `more` lines past the initial read

@@ -130,6 +130,28 @@ private slots:
         QCOMPARE(items(rig.w().ui->kvxComList).join(' '), listed);
     }
 
+    // A port the system refuses to open: two ticks later the window is back
+    // in the disconnected phase, nothing written, no question, and the status
+    // bar says why and what to do; once allowed, the port connects.
+    void refusedPort() {
+        SimRig rig("full");
+        rig.setPorts({"/dev/null"});
+        rig.device->setOpenFails(true, DeviceFault::PermissionDenied);
+        rig.tick();
+        rig.w().KVXConnectButtonPressed();
+        rig.tick(2);
+        QCOMPARE(rig.w().linkStep, int(LinkNone));
+        QVERIFY(rig.device->written().isEmpty() && !QApplication::activeModalWidget());
+        QVERIFY(rig.w().ui->kvxConnect->isEnabled() && rig.w().ui->kvxComList->isEnabled());
+        QCOMPARE(rig.w().status->message(),
+                 QString("Could not open /dev/null: the port could not be opened. Only members "
+                         "of the group %1, which owns the port, may open it: add your user to it "
+                         "(sudo usermod -aG %1 $USER), then log out and log in again.")
+                     .arg(QFileInfo("/dev/null").group()));
+        rig.device->setOpenFails(false);
+        QVERIFY(rig.connect());
+    }
+
     // Board list and firmware level (-1: a record too short to hold one):
     // the tabs, the ID rows, and controls hidden and disabled ("-name") or
     // shown and enabled ("+name"). "full" stands for the board list
