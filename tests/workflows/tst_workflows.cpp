@@ -512,30 +512,23 @@ private slots:
     // The calibration sends the ppm value and the local time, and shows the
     // stamp the instrument stored, not the time its answer came in.
     void calibration_data() {
-        QTest::addColumn<QDateTime>("now");
-        QTest::addColumn<int>("ppm");
-        QTest::addColumn<bool>("yes");
-        QTest::addColumn<QByteArray>("record");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("400 ppm") << utc("2025-03-07T06:05:00Z") << 400 << true
-                                 << QByteArray::fromHex("4096019033990905") << "On 3/7/2025 @ 9:05";
-        QTest::newRow("just before a new year")
-            << utc("2024-12-31T22:30:59.970Z") << 2000 << true << QByteArray::fromHex("409607D0")
-            << "On 1/1/2025 @ 1:30";
-        QTest::newRow("No") << utc("2025-03-07T06:05:00Z") << 400 << false << QByteArray() << "";
+        QTest::addColumn<QStringList>("fields"); // now|ppm|answer|record stored|shown
+        for (const char* row :
+             {"400 ppm|2025-03-07T06:05:00Z|400|Yes|4096019033990905|On 3/7/2025 @ 9:05",
+              "just before a new year|2024-12-31T22:30:59.970Z|2000|Yes|409607d0|On 1/1/2025 @ "
+              "1:30",
+              "No|2025-03-07T06:05:00Z|400|No||"})
+            packedRow(row);
     }
     void calibration() {
-        QFETCH(QDateTime, now);
-        QFETCH(int, ppm);
-        QFETCH(bool, yes);
-        QFETCH(QByteArray, record);
-        QFETCH(QString, shown);
+        QFETCH(QStringList, fields);
+        const bool yes = fields[2] == "Yes";
         SimRig rig("full");
         QVERIFY(rig.connect());
         const Ui_KVX_Configurator& ui = *rig.w().ui;
-        ui.scd30CalValue->setValue(ppm);
+        ui.scd30CalValue->setValue(fields[1].toInt());
         ui.scd30Calibrated->clear();
-        *rig.ms = now.toMSecsSinceEpoch();
+        *rig.ms = QDateTime::fromString(fields[0], Qt::ISODateWithMs).toMSecsSinceEpoch();
         {
             DialogScript script({yes ? QMessageBox::Yes : QMessageBox::No});
             rig.w().SCD30CalButtonPressed();
@@ -546,8 +539,8 @@ private slots:
         QVERIFY(rig.settle());
         const QList<QByteArray> stores = rig.sim().log().stores(0x4096);
         QCOMPARE(stores.size(), yes ? 1 : 0);
-        QVERIFY(stores.value(0).startsWith(record));
-        QCOMPARE(ui.scd30Calibrated->text(), shown);
+        QVERIFY(stores.value(0).toHex().startsWith(fields[3].toLatin1()));
+        QCOMPARE(ui.scd30Calibrated->text(), fields[4]);
         QVERIFY(ui.scd30CalButton->isEnabled() && ui.kvxWrite->isEnabled());
     }
 
