@@ -415,37 +415,31 @@ private slots:
             fields[3]);
     }
 
-    // The questions through the Write button: only the answers given, the
-    // write starts only after Yes to the last one.
-    void writeQuestions_data() {
-        QTest::addColumn<Answers>("answers");
-        const auto y = QMessageBox::Yes, n = QMessageBox::No;
-        QTest::newRow("No to the confirmation") << Answers{n};
-        QTest::newRow("No to the third warning") << Answers{y, y, y, n};
-        QTest::newRow("Yes to all") << Answers{y, y, y, y};
-    }
+    // The questions through the Write button, each answered once: No to the
+    // confirmation or to a warning writes nothing; the write starts only
+    // after Yes to the last one.
     void writeQuestions() {
-        QFETCH(Answers, answers);
-        const bool writes = !answers.contains(QMessageBox::No);
         SimRig rig("full");
         QVERIFY(rig.connect());
         schedule(rig.w(), "at 0/1/0", "A@-1 B+30 C+120");
         *rig.ms = kStart.addSecs(60).toMSecsSinceEpoch();
         const int sent = int(rig.lines().size());
-        DialogScript script(answers);
-        rig.w().KVXWriteButtonPressed();
-        QCOMPARE(script.answered(), answers.size());
-        QCOMPARE(script.titles.mid(0, 2), (QStringList{"Write configuration data to the KVXv2.",
-                                                       "Start Date and Time In Past"}
-                                               .mid(0, answers.size())));
-        if (answers.size() == 4)
-            QCOMPARE(script.texts.value(2),
-                     "You are specifying that Pump A starts at a specific UTC date/time that is "
-                     "earlier than the sample starting UTC date/time.  Are you sure you wish to "
-                     "proceed?");
-        QCOMPARE(rig.w().ui->kvxWrite->isEnabled(), !writes);
-        QVERIFY(rig.settle());
-        QCOMPARE(rig.lines().size() > sent, writes);
+        const auto y = QMessageBox::Yes, n = QMessageBox::No;
+        DialogScript script({n, y, y, y, n, y, y, y, y});
+        for (int press = 0; press < 3; ++press) {
+            rig.w().KVXWriteButtonPressed();
+            QCOMPARE(rig.w().ui->kvxWrite->isEnabled(), press != 2);
+            QVERIFY(rig.settle());
+            QCOMPARE(rig.lines().size() > sent, press == 2);
+        }
+        QCOMPARE(script.answered(), 9);
+        QCOMPARE(script.titles.mid(0, 3), (QStringList{"Write configuration data to the KVXv2.",
+                                                       "Write configuration data to the KVXv2.",
+                                                       "Start Date and Time In Past"}));
+        QCOMPARE(script.texts.value(3),
+                 "You are specifying that Pump A starts at a specific UTC date/time that is "
+                 "earlier than the sample starting UTC date/time.  Are you sure you wish to "
+                 "proceed?");
         QVERIFY(rig.w().ui->kvxWrite->isEnabled() && rig.w().ui->startPumpA->isEnabled());
     }
 
