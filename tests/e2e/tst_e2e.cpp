@@ -124,24 +124,16 @@ private slots:
     // (-1: its 5th line, in the read). What it stored stays stored; the
     // window falls back on its own with its pages cleared, and says why.
     void cablePulled_data() {
-        QTest::addColumn<QString>("preset");
-        QTest::addColumn<QString>("workflow"); // the slot that starts it
-        QTest::addColumn<int>("more");
-        QTest::addColumn<int>("stores");
-        QTest::newRow("read") << "minimal"
-                              << "" << -1 << 0;
-        QTest::newRow("write") << "minimal"
-                               << "KVXWriteButtonPressed" << 2 << 2;
-        QTest::newRow("set clock") << "minimal"
-                                   << "KVXSetRTCPressed" << 1 << 1;
-        QTest::newRow("calibration") << "mixed"
-                                     << "SCD30CalButtonPressed" << 0 << 0;
+        QTest::addColumn<QStringList>("fields"); // preset|slot that starts it|more|stores
+        for (const char* row : {"read|minimal||-1|0", "write|minimal|KVXWriteButtonPressed|2|2",
+                                "set clock|minimal|KVXSetRTCPressed|1|1",
+                                "calibration|mixed|SCD30CalButtonPressed|0|0"})
+            packedRow(row);
     }
     void cablePulled() {
-        QFETCH(QString, preset);
-        QFETCH(QString, workflow);
-        QFETCH(int, more);
-        QFETCH(int, stores);
+        QFETCH(QStringList, fields);
+        const QString &preset = fields[0], &workflow = fields[1];
+        const int more = fields[2].toInt(), stores = fields[3].toInt();
         SimRig reference(preset);
         QVERIFY(reference.connect());
         const int lines = more < 0 ? 5 : int(reference.lines().size()) + more;

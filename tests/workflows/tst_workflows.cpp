@@ -446,34 +446,27 @@ private slots:
     // A pump command sets the pump's setpoint (0 stops it) and swaps its
     // buttons; a start without a rate does nothing.
     void pumpCommands_data() {
-        QTest::addColumn<int>("pump");
-        QTest::addColumn<double>("rate");
-        QTest::addColumn<bool>("start");
-        QTest::addColumn<int>("setpoint");
-        QTest::newRow("start A") << 0 << 1.25 << true << 1250;
-        QTest::newRow("start B, rounded") << 1 << 0.001 << true << 1;
-        QTest::newRow("start C") << 2 << 0.75 << true << 75;
-        QTest::newRow("start D") << 3 << 1.25 << true << 125;
-        for (int pump = 0; pump < 4; ++pump)
-            QTest::addRow("stop %c", 'A' + pump) << pump << 0.5 << false << 0;
-        QTest::newRow("no rate") << 0 << 0.0 << true << -1;
+        QTest::addColumn<QStringList>("fields"); // pump|rate|Start or Stop|setpoint (-1: none)
+        for (const char* row : {"start A|0|1.25|Start|1250", "start B, rounded|1|0.001|Start|1",
+                                "start C|2|0.75|Start|75", "start D|3|1.25|Start|125",
+                                "stop A|0|0.5|Stop|0", "stop B|1|0.5|Stop|0", "stop C|2|0.5|Stop|0",
+                                "stop D|3|0.5|Stop|0", "no rate|0|0|Start|-1"})
+            packedRow(row);
     }
     void pumpCommands() {
-        QFETCH(int, pump);
-        QFETCH(double, rate);
-        QFETCH(bool, start);
-        QFETCH(int, setpoint);
+        QFETCH(QStringList, fields);
+        const int pump = fields[0].toInt(), setpoint = fields[3].toInt();
+        const bool start = fields[2] == "Start";
         SimRig rig("full");
         QVERIFY(rig.connect());
         const QString p(QChar('A' + pump));
-        rig.w().findChild<QDoubleSpinBox*>("pump" + p + "FlowRate")->setValue(rate);
+        rig.w().findChild<QDoubleSpinBox*>("pump" + p + "FlowRate")->setValue(fields[1].toDouble());
         if (!start) { // running first
             QMetaObject::invokeMethod(&rig.w(), qPrintable("Pump" + p + "StartClicked"));
             QVERIFY(rig.settle());
         }
         const int sets = int(rig.requestedWords("cfg_set").size());
-        QMetaObject::invokeMethod(&rig.w(),
-                                  qPrintable("Pump" + p + (start ? "Start" : "Stop") + "Clicked"));
+        QMetaObject::invokeMethod(&rig.w(), qPrintable("Pump" + p + fields[2] + "Clicked"));
         QVERIFY(rig.settle());
         QCOMPARE(rig.requestedWords("cfg_set").size(), sets + (setpoint < 0 ? 0 : 1));
         QCOMPARE(int(rig.sim().pumpSetpoint(pump)), std::max(setpoint, 0));
@@ -542,18 +535,12 @@ private slots:
     // the request goes out (here ten minutes after the click) and shows what
     // the instrument then reads.
     void clock_data() {
-        QTest::addColumn<QDateTime>("pressed");
-        QTest::addColumn<QByteArray>("sent");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("2025") << utc("2025-03-08T09:50:00Z") << QByteArray::fromHex("0308190a0000")
-                              << "03/08/2025 10:00:00";
-        QTest::newRow("2099") << utc("2099-06-01T11:50:30Z") << QByteArray::fromHex("0601630c001e")
-                              << "06/01/2099 12:00:30";
+        QTest::addColumn<QStringList>("fields"); // pressed|record sent|shown then
+        packedRow("2025|2025-03-08T09:50:00Z|0308190a0000|03/08/2025 10:00:00");
+        packedRow("2099|2099-06-01T11:50:30Z|0601630c001e|06/01/2099 12:00:30");
     }
     void clock() {
-        QFETCH(QDateTime, pressed);
-        QFETCH(QByteArray, sent);
-        QFETCH(QString, shown);
+        QFETCH(QStringList, fields);
         auto config = SimRig::load("minimal");
         config.clock = utc("2025-03-07T22:30:00Z");
         SimRig rig(config);
@@ -561,14 +548,14 @@ private slots:
         const Ui_KVX_Configurator& ui = *rig.w().ui;
         QCOMPARE(ui.utcText->text(), "03/07/2025 22:30:00");
         QCOMPARE(ui.localText->text(), "03/08/2025 01:30:00");
-        *rig.ms = pressed.toMSecsSinceEpoch();
+        *rig.ms = utc(qPrintable(fields[0])).toMSecsSinceEpoch();
         rig.w().KVXSetRTCPressed();
         for (QWidget* b : {ui.kvxWrite, ui.kvxRead, ui.setRTC, ui.readRTC})
             QVERIFY(!b->isEnabled());
         *rig.ms += 10 * 60 * 1000;
         QVERIFY(rig.settle());
-        QCOMPARE(rig.sim().log().stores(0x0010).value(0).mid(2), sent);
-        QCOMPARE(ui.utcText->text(), shown);
+        QCOMPARE(rig.sim().log().stores(0x0010).value(0).mid(2).toHex(), fields[1].toLatin1());
+        QCOMPARE(ui.utcText->text(), fields[2]);
         QCOMPARE(rig.requestedWords().last(), quint16(0x0010));
         for (QWidget* b : {ui.kvxWrite, ui.kvxRead, ui.setRTC, ui.readRTC})
             QVERIFY(b->isEnabled());
