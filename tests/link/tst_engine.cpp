@@ -1,7 +1,7 @@
 // The link tick by tick against the in-process instrument: the window's
 // start and its port selector, the pages and controls the board list and the
-// firmware level bring, what goes out on which tick, how received bytes are
-// taken, the retries and the 500 ms answer timeout for every class of fault,
+// firmware level bring, what goes out on which tick, which answer is taken,
+// the retries and the 500 ms answer timeout for every class of fault,
 // waits that survive a clock set back, the farewell's quiet second and its
 // cap, and the wait when the window closes.
 #include "image/boards/MainBoardCodec.h"
@@ -209,41 +209,6 @@ private slots:
             QVERIFY2(widget && widget->isHidden() != shown && widget->isEnabled() == shown,
                      qPrintable(c));
         }
-    }
-
-    // Line feeds are dropped, NULs dropped and marked once at the end of the
-    // mirrored answer, and an answer is taken only in the tick its prompt
-    // arrives, with whatever followed it in that tick. The console holds
-    // four long answers at most: the fifth starts it afresh.
-    void receivedText_data() {
-        QTest::addColumn<QList<QByteArray>>("pieces"); // one per tick
-        QTest::addColumn<QString>("afterFirst");       // the receive text then
-        QTest::addColumn<QString>("console");
-        QTest::newRow("letters, line feed, prompt") << QList<QByteArray>{"ab\ncli> "} << ""
-                                                    << "abcli> ";
-        QTest::newRow("NUL") << QList<QByteArray>{QByteArray("x\0y\rcli> ", 9), "z\rcli> "} << ""
-                             << "xy\ncli> <NUL>\nz\ncli> ";
-        QTest::newRow("split") << QList<QByteArray>{"par", "tial\rcli", "> x"} << "par"
-                               << "partial\ncli> x";
-        const QByteArray longAnswer = QByteArray(70000, 'a') + "cli> ";
-        QTest::newRow("console bounded")
-            << QList<QByteArray>(5, longAnswer) << "" << QString::fromLatin1(longAnswer);
-    }
-    void receivedText() {
-        QFETCH(QList<QByteArray>, pieces);
-        QFETCH(QString, afterFirst);
-        QFETCH(QString, console);
-        SimRig rig("full");
-        QVERIFY(rig.connect());
-        rig.w().ui->kvxOutputBox->clear();
-        for (const QByteArray& piece : pieces) {
-            rig.inject(piece);
-            rig.tick();
-            if (&piece == &pieces.first())
-                QCOMPARE(rig.w().rxText, afterFirst);
-        }
-        QCOMPARE(rig.w().ui->kvxOutputBox->toPlainText(), console);
-        QVERIFY(rig.w().rxText.isEmpty());
     }
 
     // Each class of fault, aimed at one line (`only`): how often that line
