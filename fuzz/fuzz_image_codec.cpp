@@ -6,9 +6,6 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <QStringList>
-#include <QtGlobal>
-
 using namespace kvx;
 
 #define CHECK(cond) ((cond) ? void() : qFatal("check failed: %s (line %d)", #cond, __LINE__))
@@ -24,19 +21,14 @@ void readEverything(const ConfigImage& image) {
     }
 }
 
-ConfigImage anyImage(FuzzedDataProvider& in) {
-    ConfigImage image;
-    const std::string bytes = in.ConsumeBytesAsString(kImageCapacity);
-    std::copy(bytes.begin(), bytes.end(), image.bytes.begin());
-    image.length = in.ConsumeIntegral<quint16>();
-    image.crc = in.ConsumeIntegral<quint16>();
-    return image;
-}
-
 void answerText(FuzzedDataProvider& in) {
     const QString command = in.ConsumeBool() ? kCfgGet : kCfgSet;
-    const ConfigImage request = anyImage(in);
-    ConfigImage response = anyImage(in);
+    ConfigImage request, response;
+    for (ConfigImage* image : {&request, &response}) {
+        const std::string bytes = in.ConsumeBytesAsString(kImageCapacity);
+        std::copy(bytes.begin(), bytes.end(), image->bytes.begin());
+        image->length = in.ConsumeIntegral<quint16>(), image->crc = in.ConsumeIntegral<quint16>();
+    }
     const ConfigImage before = response;
     const std::string text = in.ConsumeRemainingBytesAsString();
     const QStringList fields =
@@ -56,15 +48,13 @@ void writes(FuzzedDataProvider& in) {
     while (in.remaining_bytes() > 0) {
         const quint32 value = in.ConsumeIntegral<quint32>();
         const QDateTime dt = QDateTime::fromSecsSinceEpoch(qint32(value), Qt::UTC);
-        switch (in.ConsumeIntegralInRange(0, 3)) {
+        switch (in.ConsumeIntegralInRange(0, 2)) {
         case 0:
             image.appendU8(value), image.appendU16(value), image.appendU32(value);
+            image.appendU16(encodeUtcOffset(in.ConsumeFloatingPoint<double>()));
             break;
         case 1:
             image.appendPackedDateTime(dt), image.appendClockDateTime(dt);
-            break;
-        case 2:
-            image.appendU16(encodeUtcOffset(in.ConsumeFloatingPoint<double>()));
             break;
         default:
             image.appendFixedText(QString::fromStdString(in.ConsumeRandomLengthString(50)),
@@ -74,12 +64,10 @@ void writes(FuzzedDataProvider& in) {
     image.finishRequest();
     readEverything(image);
     // "crc words-last-first length cfg_set\r", read backwards: "length,words,crc".
-    const QList<QByteArray> items = requestLine(image, kCfgSet).chopped(1).split(' ');
-    QStringList fields;
-    for (auto it = items.crbegin() + 1; it != items.crend(); ++it)
-        fields << QString::fromLatin1(*it);
+    QStringList fields = QString::fromLatin1(requestLine(image, kCfgSet)).split(' ');
+    std::reverse(fields.begin(), fields.end());
     ConfigImage response;
-    CHECK(parseAnswer(fields, kCfgSet, image, response) == Verdict::Valid);
+    CHECK(parseAnswer(fields.mid(1), kCfgSet, image, response) == Verdict::Valid);
     CHECK(response.length == image.length && response.bytes == image.bytes);
 }
 

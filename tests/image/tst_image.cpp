@@ -43,10 +43,6 @@ QString line(const char* bytes, const QString& command) {
     return requestLine(image, command);
 }
 
-QString iso(const QDateTime& dt) {
-    return dt.isValid() ? dt.toString(Qt::ISODate) : QStringLiteral("invalid");
-}
-
 // The instrument's answer carrying these bytes: count, words, CRC.
 QStringList answer(const char* bytes) {
     const ConfigImage image = received(bytes);
@@ -77,37 +73,25 @@ private slots:
             QTest::newRow(name) << actual << QString::fromUtf8(expected);
         };
         const auto n = [](double v) { return QString::number(v, 'g', 12); };
-        // ---- CRC and request lines
-        row("CRC check value", n(crc16Modbus(QByteArray("123456789"))), "19255");
-        row("cfg_get line", line("0070", kCfgGet), "21504 112 2 cfg_get\r");
-        row("three words", line("4016000100020003", kCfgSet), "64495 3 2 1 16406 8 cfg_set\r");
+        // ---- request lines
+        row("three words", line("4016000100020003", kCfgGet), "64495 3 2 1 16406 8 cfg_get\r");
         row("odd length padded", line("003041", kCfgSet), "31536 16640 48 4 cfg_set\r");
-        ConfigImage empty;
-        empty.finishRequest();
-        row("empty image", n(empty.length) + ' ' + n(empty.crc), "0 65535");
         // ---- the answer between the echo and the prompt
         const auto cut = [](const char* rx, const QString& command) {
             return extractAnswer(QString::fromLatin1(rx), command).join('|');
         };
         row("answer", cut("21504 112 2 cfg_get\r4,112,,21504\rcli> ", kCfgGet), "4|112||21504");
         row("earlier output", cut("junk\rcli> 1 cfg_set\r2,5,7\rcli> ", kCfgSet), "2|5|7");
-        row("no prompt", cut("cfg_get\r1,2", kCfgGet), "1|2");
-        row("no echo", cut("cli> 3,4", kCfgGet), "3|4");
+        row("no prompt, no echo", cut("cfg_get\r1,2", kCfgGet) + ' ' + cut("cli> 3,4", kCfgGet),
+            "1|2 3|4");
         // ---- writers
         row("u8, u16, u32 low bits",
             WRITTEN(i.appendU8(0x1AB), i.appendU16(0x12345), i.appendU32(0xDEADBEEF)),
             "ab2345deadbeef");
-        row("packed, local time as it is",
-            WRITTEN(i.appendPackedDateTime(QDateTime(QDate(2031, 12, 1), QTime(23, 40)))),
-            "c09f1728");
-        row("packed, year 2100",
-            WRITTEN(i.appendPackedDateTime(QDateTime(QDate(2100, 7, 4), QTime(12, 0), Qt::UTC))),
-            "72000c00");
-        row("clock date-time", WRITTEN(i.appendClockDateTime(kMarch25)), "03191809053b");
-        row("fixed text, cut", WRITTEN(i.appendFixedText("abcdef", 4)), "61626364");
-        row("fixed text, beyond Latin-1",
-            WRITTEN(i.appendFixedText(QString::fromUtf8("Caf\u00e9 \u20ac5"), 8)),
-            "436166e920003500");
+        row("fixed text: cut, beyond Latin-1",
+            WRITTEN(i.appendFixedText("abcdef", 4),
+                    i.appendFixedText(QString::fromUtf8("Caf\u00e9 \u20ac5"), 8)),
+            "61626364436166e920003500");
         row("what does not fit is left out",
             WRITTEN(i.appendFixedText("", 59), i.appendU32(1), i.appendPackedDateTime(kMarch25),
                     i.appendClockDateTime(kMarch25), i.appendFixedText("abcd", 4),
@@ -121,38 +105,32 @@ private slots:
                 WRITTEN(i.appendFixedText("", 58), i.appendPackedDateTime(kMarch25)).right(8) +
                 WRITTEN(i.appendFixedText("", 56), i.appendClockDateTime(kMarch25)).right(12),
             "a1b2c3d4e5f63c98090503191809053b");
-        row("flow, 0.001", n(encodeFlowRate(0.001, kFilterPumpFlowScale)), "1");
-        row("flow, 0.49 not 0.5", n(encodeFlowRate(1.2345, kFilterPumpFlowScale)), "1234");
-        row("flow, rounded up", n(encodeFlowRate(1.2346, kFilterPumpFlowScale)), "1235");
-        row("flow, not a number", n(encodeFlowRate(qQNaN(), kFilterPumpFlowScale)), "0");
-        row("UTC truncated", n(encodeUtcOffset(0.009)), "32768");
-        row("UTC just below 0", n(encodeUtcOffset(-0.001)), "32767");
+        const auto flow = [&n](double v) { return n(encodeFlowRate(v, kFilterPumpFlowScale)); };
+        row("flow: 0.49 added, not a number", flow(1.2345) + flow(1.2346) + flow(qQNaN()),
+            "123412350");
+        row("UTC offset truncated", n(encodeUtcOffset(0.009)) + n(encodeUtcOffset(-0.001)),
+            "3276832767");
         // ---- readers
         const ConfigImage ints = received("0070a1b2c3d4");
-        row("u8, u16, u32", n(ints.readU8(2)) + ' ' + n(ints.readU16(3)) + ' ' + n(ints.readU32(2)),
-            "161 45763 2712847316");
         row("past the end: 0",
             n(ints.readU8(6)) + n(ints.readU16(5)) + n(ints.readU32(3)) + n(ints.readU16(-1)),
             "0000");
-        const auto packed = [](const char* b) { return iso(received(b).readPackedDateTime(2)); };
-        const auto clock = [](const char* b) { return iso(received(b).readClockDateTime(2)); };
+        const auto iso = [](const QDateTime& dt) { return dt.toString(Qt::ISODate); };
+        const auto packed = [&](const char* b) { return iso(received(b).readPackedDateTime(2)); };
+        const auto clock = [&](const char* b) { return iso(received(b).readClockDateTime(2)); };
         const auto install = [](const char* b) { return received(b).readInstallText(2); };
         const auto text = [](const char* b, int at) { return received(b).readText(at); };
-        row("packed, short", packed("80323c9809"), "2000-01-01T00:00:00Z");
         row("packed, minute mask", packed("80323c98097b"), "2024-03-25T09:59:00Z");
-        row("packed, hour 24", packed("80323c981805"), "invalid");
-        row("packed, 30 February", packed("80322f180101"), "invalid");
-        row("packed, date word 0", packed("803200000000"), "invalid");
-        row("install, month 15", install("8032fc98007b"), "On 15/25/2024 @ 0:59");
-        row("install, none", install("803200000000"), "None");
-        row("install, short", install("80323c9809"), "");
-        row("clock, short", clock("00100319180905"), "2000-01-01T00:00:00Z");
-        row("clock, month 0", clock("0010001918090507"), "invalid");
-        row("text to the end", text("00304142434445", 2), "ABCDE");
-        row("text, zero first", text("0030004142", 2), "");
-        row("text, terminated", text("0030410042", 2), "A");
-        row("hex serial, short", received("0050ffffffffff").readHexSerial(2), "");
-        row("UTC read, short", n(decodeUtcOffset(received("002082"), 2)), "-327.68");
+        row("packed: hour 24, 30 February, date word 0",
+            packed("80323c981805") + packed("80322f180101") + packed("803200000000"), "");
+        row("install: month 15, none, short",
+            install("8032fc98007b") + ' ' + install("803200000000") + install("80323c9809"),
+            "On 15/25/2024 @ 0:59 None");
+        row("clock: short, month 0", clock("00100319180905") + '|' + clock("0010001918090507"),
+            "2000-01-01T00:00:00Z|");
+        row("text: to the end, zero first, terminated",
+            text("00304142434445", 2) + text("0030004142", 2) + '|' + text("0030410042", 2),
+            "ABCDE|A");
     }
 
     void vectors() {
@@ -178,17 +156,12 @@ private slots:
         row("odd count", {"3", "112", "5", "0"}, kCfgGet, invalid, "-");
         row("count too big", {"4", "112", "21504"}, kCfgGet, invalid, "-");
         row("count too small", {"2", "112", "1", "0"}, kCfgGet, invalid, "-");
-        for (const char* bad : {"four", "-4", "4294967300"})
-            row(qPrintable(QStringLiteral("count '%1'").arg(bad)), with(record, 0, bad), kCfgGet,
-                invalid, "-");
+        row("count no number", with(record, 0, "four"), kCfgGet, invalid, "-");
         row("valid", record, kCfgGet, valid, "00700005");
         row("wrong CRC", with(record, -1, "1"), kCfgGet, invalid, "00700005");
-        row("CRC no number", with(record, -1, "crc"), kCfgGet, invalid, "00700005");
         for (const char* bad : {"-5", "abc", "", "4294967296", "0x10"})
             row(qPrintable(QStringLiteral("word '%1'").arg(bad)),
                 with(answer("007000000009"), 2, bad), kCfgGet, valid, "007000000009");
-        row("bad word, other CRC", with(answer("007000050009"), 2, "-5"), kCfgGet, invalid,
-            "007000000009");
         row("word above 65535", with(answer("00700005ffff"), 2, "65536"), kCfgGet, invalid,
             "0070ffff");
         row("word 65535 kept", with(answer("0070ffffffff"), 2, "65535"), kCfgGet, valid,
@@ -196,14 +169,12 @@ private slots:
         QStringList overlong{"66"};
         QByteArray kept; // the 32 words the image holds
         for (int i = 1; i <= 33; ++i)
-            overlong << QString::number(i);
-        for (int i = 1; i <= 32; ++i)
-            kept += QByteArray::number(i, 16).rightJustified(4, '0');
-        row("66 bytes", overlong << "0", kCfgGet, invalid, kept.constData());
+            kept += QByteArray::number(i, 16).rightJustified(4, '0'),
+                overlong << QString::number(i);
+        row("66 bytes", overlong << "0", kCfgGet, invalid, kept.chopped(4).constData());
         // The request is 0070 0005: a write must come back as sent.
         row("write read back", record, kCfgSet, valid, "00700005");
         row("write, other record", answer("00700004"), kCfgSet, invalid, "00700004");
-        row("write, shorter", answer("0070"), kCfgSet, invalid, "0070");
         row("read, other record", answer("00700004"), kCfgGet, valid, "00700004");
     }
 

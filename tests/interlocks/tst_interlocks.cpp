@@ -27,28 +27,24 @@ class InterlocksTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // One row per case: name|setup|change|follows, '#' standing for the pump
-    // or Alphasense position.
+    // One row per case: name|setup|change|follows, '#' standing for the pump,
+    // Alphasense position, start choice or sensor mode, '$' for a sensor's boxes.
     void interlocks_data() {
         QTest::addColumn<QStringList>("fields");
-        QString n = "#";
-        const auto row = [&n](const char* fields) {
-            const QStringList f = QString::fromUtf8(fields).replace('#', n).split('|');
+        QString n = "#", boxes;
+        const auto row = [&](const char* fields) {
+            const QStringList f =
+                QString::fromUtf8(fields).replace('#', n).replace('$', boxes).split('|');
             QTest::newRow(qPrintable(f[0])) << f.mid(1);
         };
         // Sampling start against the pumps' own start times.
-        row("always power-on|specificTime;pumpADelayedStart;pumpADelayDays=2;"
-            "pumpBSpecificDateTime|alwaysPowerOn|alwaysPowerOn=1;specificTime=0;-startDateTime;"
-            "pumpADelayedStart=1;+pumpADelayDays;pumpADelayDays=2;pumpBSampleStart=1;"
-            "pumpBSpecificDateTime=0;-pumpBDelayDays;"
-            "-pump{A,B,C,D}{SpecificDateTime,StartDateTime}");
-        row("next power-on|specificTime;pumpADelayedStart;pumpADelayDays=2;pumpBSpecificDateTime|"
-            "nextPowerOn|nextPowerOn=1;specificTime=0;-startDateTime;pumpADelayedStart=1;"
-            "+pumpADelayDays;pumpADelayDays=2;pumpBSampleStart=1;pumpBSpecificDateTime=0;"
-            "-pumpBDelayDays;-pump{A,B,C,D}{SpecificDateTime,StartDateTime}");
-        row("selected power-on again|pumpCSpecificDateTime|nextPowerOn|-startDateTime;"
-            "pumpCSampleStart=1;pumpCSpecificDateTime=0;"
-            "-pump{A,B,C,D}{SpecificDateTime,StartDateTime}");
+        for (const QString start : {"alwaysPowerOn", "nextPowerOn"}) {
+            n = start;
+            row("#|specificTime;pumpADelayedStart;pumpADelayDays=2;pumpBSpecificDateTime|#|#=1;"
+                "specificTime=0;-startDateTime;pumpADelayedStart=1;+pumpADelayDays;"
+                "pumpADelayDays=2;pumpBSampleStart=1;pumpBSpecificDateTime=0;-pumpBDelayDays;"
+                "-pump{A,B,C,D}{SpecificDateTime,StartDateTime}");
+        }
         row("specific time|specificTime;pumpADelayedStart;pumpADelayDays=2;pumpBSpecificDateTime;"
             "alwaysPowerOn|specificTime|+startDateTime;specificTime=1;alwaysPowerOn=0;"
             "pumpBSampleStart=1;+pump{A,B,C,D}{SpecificDateTime,StartDateTime}");
@@ -74,22 +70,15 @@ private slots:
                 "-pump#Duration{Days,Hours,Minutes}");
         }
         // Sensor modes select and clear their logging.
-        row("SGP41 on||sgp41Mode|{sgp41Mode,gasLogSGP41RawVOC,gasLogSGP41RawNOX}=1");
-        row("SGP41 off|sgp41Mode;gasLogSGP41RawNOX|sgp41Mode|"
-            "{sgp41Mode,gasLogSGP41RawVOC,gasLogSGP41RawNOX}=0");
-        row("SFA30 on||sfa30Mode|{sfa30Mode,gasLogSFA30Formald,gasLogSFA30RH,gasLogSFA30T}=1");
-        row("SFA30 off|sfa30Mode;gasLogSFA30T|sfa30Mode|"
-            "{sfa30Mode,gasLogSFA30Formald,gasLogSFA30RH,gasLogSFA30T}=0");
-        row("SCD30 on||scd30Mode|{scd30Mode,gasLogSCD30CO2,gasLogSCD30T,gasLogSCD30RH}=1");
-        row("SCD30 off|scd30Mode;gasLogSCD30RH|scd30Mode|"
-            "{scd30Mode,gasLogSCD30CO2,gasLogSCD30T,gasLogSCD30RH}=0");
-        row("Figaro on||figaroMode|figaroMode=1;figaroLog{Gain1,Output,Reference,Offset}=1");
-        row("Figaro off|figaroMode;figaroLogOffset|figaroMode|figaroMode=0;"
-            "figaroLog{Gain1,Output,Reference,Offset}=0");
-        for (const QString p : {"1", "2", "3", "4"}) {
-            n = p;
-            row("Alphasense # on, Gas page||as#Mode|as#Mode=1;gasLogAS#Raw=1");
-            row("Alphasense # off, Gas page|as#Mode;gasLogAS#Raw|as#Mode|as#Mode=0;gasLogAS#Raw=0");
+        for (const QString sensor :
+             {"sgp41Mode gasLogSGP41Raw{VOC,NOX}", "as1Mode gasLogAS1Raw",
+              "sfa30Mode gasLogSFA30{Formald,RH,T}", "as2Mode gasLogAS2Raw",
+              "scd30Mode gasLogSCD30{CO2,T,RH}", "as3Mode gasLogAS3Raw",
+              "figaroMode figaroLog{Gain1,Output,Reference,Offset}", "as4Mode gasLogAS4Raw"}) {
+            n = sensor.section(' ', 0, 0);
+            boxes = sensor.section(' ', 1);
+            row("# on||#|#=1;$=1");
+            row("# off|#|#|#=0;$=0");
         }
         // An Alphasense position's mode switches its partner along, only one fitted.
         row("Alphasense on, partner on|partner3=1;alphasenseLogAS3Algorithm2|as3Mode_3|"
@@ -102,21 +91,16 @@ private slots:
             "as{1,3}Mode_3=1;alphasenseLogAS{1,3}Raw=1");
         row("Alphasense off|partner1=2;as1Mode_3;alphasenseLogAS1Algorithm{4,1}|as1Mode_3|"
             "as1Mode_3=0;alphasenseLogAS1{Raw,Algorithm4,Algorithm1}=0");
-        row("Alphasense off, Gas page|as2Mode;as2Mode_3|as2Mode|as2Mode=0;gasLogAS2Raw=0");
         // The SEN55 mode also follows a change made by code.
-        row("SEN55 RH/T/Gas/PMS||sen55Mode=RH/T/Gas/PMS|mainLogSEN55_PM{1_0,2_5,4_0,10}=1;"
-            "mainLog{VSEN55RH,SEN55T,SEN55RawVOC,SEN55RawNOx}=1");
-        row("SEN55 RH/T/Gas|sen55Mode=RH/T/Gas/PMS|sen55Mode=RH/T/Gas|"
-            "mainLogSEN55_PM{1_0,2_5,4_0,10}=0;mainLog{VSEN55RH,SEN55T,SEN55RawVOC,SEN55RawNOx}=1");
-        row("SEN55 idle|sen55Mode=RH/T/Gas|sen55Mode=Idle|mainLogSEN55_PM{1_0,2_5,4_0,10}=0;"
-            "mainLog{VSEN55RH,SEN55T,SEN55RawVOC,SEN55RawNOx}=0");
+        n = "mainLogSEN55_PM{1_0,2_5,4_0,10}";
+        boxes = "mainLog{VSEN55RH,SEN55T,SEN55RawVOC,SEN55RawNOx}";
+        row("SEN55 RH/T/Gas/PMS||sen55Mode=RH/T/Gas/PMS|#=1;$=1");
+        row("SEN55 RH/T/Gas|sen55Mode=RH/T/Gas/PMS|sen55Mode=RH/T/Gas|#=0;$=1");
+        row("SEN55 idle|sen55Mode=RH/T/Gas|sen55Mode=Idle|#=0;$=0");
         // Pumps C and D share five logging boxes and keep their own.
-        row("C's shared boxes on||pumpCLog{VSUPPLY,3V3,BMP390P,BMP390T,Atmo,RDAC}|"
-            "pumpCLog{VSUPPLY,3V3,BMP390P,BMP390T,Atmo,RDAC}=1;"
-            "pumpDLog{VSUPPLY,3V3,BMP390P,BMP390T,Atmo}=1");
-        row("D's shared boxes off|pumpCLog{VSUPPLY,3V3,BMP390P,BMP390T,Atmo}|"
-            "pumpDLog{VSUPPLY,3V3,BMP390P,BMP390T,Atmo,FlowM}|"
-            "pump{C,D}Log{VSUPPLY,3V3,BMP390P,BMP390T,Atmo}=0;pumpDLogFlowM=1");
+        boxes = "Log{VSUPPLY,3V3,BMP390P,BMP390T,Atmo}";
+        row("C's shared boxes on||pumpC$;pumpCLogRDAC|pump{C,D}$=1;pumpCLogRDAC=1");
+        row("D's shared boxes off|pumpC$|pumpD$;pumpDLogFlowM|pump{C,D}$=0;pumpDLogFlowM=1");
     }
 
     void interlocks() {
