@@ -74,20 +74,18 @@ private slots:
             const QString faults = QString(d.json)
                                        .replace('#', QString::number(pick(d.lo, d.hi)))
                                        .replace('@', pick(0, 1) ? "cfg_set" : "cfg_get");
-            QString error;
             QVERIFY(
-                config.faults.read(QJsonDocument::fromJson(faults.toLatin1()).object(), &error));
+                config.faults.read(QJsonDocument::fromJson(faults.toLatin1()).object(), nullptr));
             const QString where = QString("cycle %1 (%2, %3)").arg(cycle).arg(config.name, faults);
             rig.plug(config);
             bool wrote = false;
             if (rig.connect(30000)) {
                 applyEdits(rig.w(), QString("sampleID=soak-%1 durationHours=%2 logInterval#%3 "
-                                            "mainLogVBUS")
+                                            "mainLogVBUS pumpCFlowRate=%4")
                                         .arg(pick(0, 99999))
                                         .arg(pick(0, 23))
-                                        .arg(pick(0, 3)));
-                if (rig.w().ui->pumpCFlowRate->isEnabled())
-                    rig.w().ui->pumpCFlowRate->setValue(pick(0, 2000) / 10.0);
+                                        .arg(pick(0, 3))
+                                        .arg(pick(0, 2000) / 10.0));
                 rig.w().KVXWriteButtonPressed();
                 wrote = rig.settle(30000);
                 const QMap<QString, QString> written = formValues(rig.w());

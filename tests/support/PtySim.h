@@ -27,23 +27,19 @@ struct PtySim {
     QString logPath() const { return dir.filePath("sim.jsonl"); }
 
     // Starts kvx-sim with `args` and a window whose one port is its terminal,
-    // and presses Connect once the port list shows it. `serial` stands in for
-    // the system's serial device when given.
-    bool start(const QStringList& args, std::unique_ptr<SerialDevice> serial = nullptr) {
+    // and presses Connect once the port list shows it.
+    bool start(const QStringList& args) {
         sim = std::make_unique<QProcess>();
         sim->start(QStringLiteral(KVX_SIM_EXE), args + QStringList{"--log", logPath()});
         if (!sim->waitForStarted(5000))
             return false;
-        QElapsedTimer timer;
-        timer.start();
-        while (!sim->canReadLine() && timer.elapsed() < 5000)
+        for (int i = 0; i < 50 && !sim->canReadLine(); ++i)
             sim->waitForReadyRead(100);
         path = QString::fromLocal8Bit(sim->readLine()).trimmed();
         if (!path.startsWith(QLatin1String("/dev/")))
             return false;
         *ports = QStringList{path};
         Platform platform;
-        platform.serial = std::move(serial);
         platform.ports = std::make_unique<ListedPorts>(ports);
         w = std::make_unique<KVX_Configurator>(std::move(platform));
         if (!QTest::qWaitFor([&] { return w->ui->kvxConnect->isEnabled(); }, 2000))

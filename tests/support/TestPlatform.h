@@ -31,7 +31,6 @@ public:
         return monotonic;
     }
     void sleepMs(int d) override { *ms += d; }
-    void advance(qint64 d) { *ms += d; }
     const std::shared_ptr<qint64> ms;
 
 private:

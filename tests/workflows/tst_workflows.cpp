@@ -1,9 +1,9 @@
 // The workflows against the simulated instrument: the record chains of a read
 // and of a write by preset and firmware level, a write after a read that
 // stores exactly what was read, the cartridge stamp, nothing cutting into a
-// running workflow, a second instrument on a window that fell back; the
-// questions before a write, pump commands, the SCD30 calibration, the clock
-// and the date edits. Runs at UTC+3, so that a stamp in the wrong zone shows.
+// running workflow; the questions before a write, pump commands, the SCD30
+// calibration, the clock and the date edits. Runs at UTC+3, so that a stamp
+// in the wrong zone shows.
 #include "image/boards/GasBoardCodec.h"
 #include "image/boards/MainBoardCodec.h"
 #include "tests/support/SimRig.h"
@@ -16,7 +16,6 @@
 using namespace kvx;
 using namespace kvx::test;
 using Words = QList<quint16>;
-using Answers = QList<QMessageBox::StandardButton>;
 
 namespace {
 
@@ -73,10 +72,6 @@ sim::InstrumentConfig variant(const QString& name) {
     const auto has = [&](const char* what) { return name.contains(what); };
     if (has("level"))
         c.firmwareLevel = name.section(' ', -1).toInt();
-    if (has("no pump B"))
-        c.pumps[1].fitted = false;
-    if (has("all logged"))
-        c.mainLogging = c.gasLogging = c.sorbentLogging = 0xFFFFFFFF;
     if (has("Figaro set"))
         c.gasLogging |= 0x3C, c.figaro.range = 7; // no button shows the range
     // Values the form cannot show.
@@ -348,40 +343,6 @@ private slots:
         QVERIFY(rig.connect());
         QCOMPARE(rig.requestedWords().count(kFirmwareLevelRecord), 2);
         QVERIFY(rig.w().ui->Tab_PumpD->isEnabled() && rig.w().ui->kvxRead->isEnabled());
-    }
-
-    // After a Disconnect the same window reads a second instrument exactly as
-    // a fresh window does: nothing of the first stays behind.
-    void secondInstrument_data() {
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("second");
-        for (const auto& [first, second] : {std::pair{"full no pump B", "full"},
-                                            {"mixed", "full"},
-                                            {"full all logged", "legacy"},
-                                            {"legacy", "full"}})
-            QTest::addRow("%s, then %s", first, second) << QString(first) << QString(second);
-    }
-    void secondInstrument() {
-        QFETCH(QString, first);
-        QFETCH(QString, second);
-        SimRig rig(variant(first));
-        QVERIFY(rig.connect());
-        {
-            DialogScript yes({QMessageBox::Yes});
-            rig.w().KVXDisconnectButtonPressed();
-        }
-        QVERIFY(rig.fallBack() > 0);
-        const QString problems = fallenBackProblems(rig.w());
-        QVERIFY2(problems.isEmpty(), qPrintable(problems));
-        rig.plug(variant(second));
-        QVERIFY(rig.connect());
-        SimRig fresh(variant(second));
-        QVERIFY(fresh.connect());
-        QMap<QString, QString> want = formValues(fresh.w()), got = formValues(rig.w());
-        for (const char* kept : {"as1Type", "as2Type", "as3Type", "as4Type"}) // never cleared
-            want.remove(kept), got.remove(kept);
-        QVERIFY2(got == want, qPrintable(differences(want, got)));
-        QCOMPARE(rig.w().ui->configuratorTabs->count(), fresh.w().ui->configuratorTabs->count());
     }
 
     // Which warnings a write raises, in order, at `nowMin` minutes from kStart.
