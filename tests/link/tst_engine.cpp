@@ -363,6 +363,7 @@ private slots:
         QFETCH(int, ms);
         SimRig rig("full");
         QVERIFY(rig.connect());
+        const Ui_KVX_Configurator& ui = *rig.w().ui;
         if (inExchange) {
             rig.sim().faults().silent = true;
             rig.w().KVXReadRTCPressed();
@@ -372,6 +373,10 @@ private slots:
             DialogScript yes({QMessageBox::Yes});
             rig.w().KVXDisconnectButtonPressed();
         }
+        // Nothing can be started, nor Disconnect pressed again, while it goes.
+        for (QWidget* b :
+             {ui.kvxDisconnect, ui.kvxWrite, ui.kvxRead, ui.setRTC, ui.readRTC, ui.scd30CalButton})
+            QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
         rig.tick();
         QCOMPARE(rig.lines().last(), QString("menu"));
         const qint64 sentAt = rig.now();
