@@ -63,12 +63,12 @@ int plannedWriteExchanges(const KVX_Configurator& w, int issuingState) {
     const Ui_KVX_Configurator& ui = *w.ui;
     const int level = w.firmwareLevel;
     int n = 0;
-    // A stop prelude: this stop, then every later pump whose Stop button is
-    // enabled (the current one was disabled as its request was built).
+    // A stop prelude: this stop, then every later pump whose Stop button was
+    // enabled when the write began (the buttons are locked while it runs).
     if (issuingState >= 1400 && issuingState <= 1403) {
         n += 1;
         for (int i = issuingState - 1400 + 1; i < 4; ++i)
-            n += count(pumpWidgets(ui, kAllPumps[i]).stopButton->isEnabled());
+            n += count(w.heldPumpButtons[size_t(i)].stop);
     }
     // UTC offset, sample ID, schedule, SEN55, logging.
     if (ui.Tab_Main->isEnabled())
