@@ -1,11 +1,13 @@
 // The workflows against the simulated instrument: the record chains of a read
-// and of a write by preset and firmware level, a write after a read that
-// stores exactly what was read, the cartridge stamp, nothing cutting into a
-// running workflow; the questions before a write, pump commands, the SCD30
+// and of a write by preset and firmware level (with the status bar's plan), a
+// write after a read that stores exactly what was read, the cartridge stamp,
+// nothing cutting into a running workflow, a second instrument on a window
+// that fell back; the questions before a write, pump commands, the SCD30
 // calibration, the clock and the date edits. Runs at UTC+3, so that a stamp
 // in the wrong zone shows.
 #include "image/boards/GasBoardCodec.h"
 #include "image/boards/MainBoardCodec.h"
+#include "link/Status.h"
 #include "tests/support/SimRig.h"
 #include "workflows/WriteWorkflow.h"
 
@@ -264,9 +266,16 @@ private slots:
             rig.w().PumpDStartClicked();
             QVERIFY(rig.settle());
         }
+        const int setsBefore = int(rig.requestedWords("cfg_set").size());
         rig.pressWrite();
+        // The status bar's plan, from the write's first record on.
+        QVERIFY(rig.tickUntil([&] {
+            return rig.w().status->message().startsWith("Writing the configuration: record 1 ");
+        }));
+        const int planned = rig.w().status->progressBar()->maximum();
         QVERIFY(rig.settle());
         const Words sets = rig.requestedWords("cfg_set");
+        QCOMPARE(planned, sets.size() - setsBefore);
         QVERIFY(written.isEmpty() || hex(sets) == hex(written));
         QVERIFY(sets.contains(kScheduleWord));
         QCOMPARE(stores(), sets.size());
@@ -343,6 +352,34 @@ private slots:
         QVERIFY(rig.connect());
         QCOMPARE(rig.requestedWords().count(kFirmwareLevelRecord), 2);
         QVERIFY(rig.w().ui->Tab_PumpD->isEnabled() && rig.w().ui->kvxRead->isEnabled());
+    }
+
+    // After a Disconnect the same window reads a second instrument exactly as
+    // a fresh window does: nothing of the first stays behind.
+    void secondInstrument_data() {
+        QTest::addColumn<QStringList>("fields"); // first|second
+        for (const char* row : {"mixed, then full|mixed|full", "full, then legacy|full|legacy",
+                                "legacy, then full|legacy|full"})
+            packedRow(row);
+    }
+    void secondInstrument() {
+        QFETCH(QStringList, fields);
+        SimRig rig(fields[0]);
+        QVERIFY(rig.connect());
+        {
+            DialogScript yes({QMessageBox::Yes});
+            rig.w().KVXDisconnectButtonPressed();
+        }
+        QVERIFY(rig.fallBack() > 0);
+        rig.plug(SimRig::load(fields[1]));
+        QVERIFY(rig.connect());
+        SimRig fresh(fields[1]);
+        QVERIFY(fresh.connect());
+        QMap<QString, QString> want = formValues(fresh.w()), got = formValues(rig.w());
+        for (const char* kept : {"as1Type", "as2Type", "as3Type", "as4Type"}) // never cleared
+            want.remove(kept), got.remove(kept);
+        QVERIFY2(got == want, qPrintable(differences(want, got)));
+        QCOMPARE(rig.w().ui->configuratorTabs->count(), fresh.w().ui->configuratorTabs->count());
     }
 
     // Which warnings a write raises, in order, at `nowMin` minutes from kStart.
@@ -489,6 +526,7 @@ private slots:
         QCOMPARE(stores.size(), yes ? 1 : 0);
         QVERIFY(stores.value(0).toHex().startsWith(fields[3].toLatin1()));
         QCOMPARE(ui.scd30Calibrated->text(), fields[4]);
+        QVERIFY(!yes || rig.w().status->message().startsWith("SCD30 calibration to " + fields[1]));
         QVERIFY(ui.scd30CalButton->isEnabled() && ui.kvxWrite->isEnabled());
     }
 
