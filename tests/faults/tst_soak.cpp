@@ -55,9 +55,8 @@ class SoakTest : public QObject {
 private slots:
     void cycles() {
         testHandler = qInstallMessageHandler(dropSizeHintNotes);
-        const int cycles = qEnvironmentVariableIntValue("KVX_SOAK_CYCLES") > 0
-                               ? qEnvironmentVariableIntValue("KVX_SOAK_CYCLES")
-                               : 200;
+        int cycles = qEnvironmentVariableIntValue("KVX_SOAK_CYCLES");
+        cycles = cycles > 0 ? cycles : 200;
         std::mt19937 rng(qEnvironmentVariableIsSet("KVX_SOAK_SEED")
                              ? qEnvironmentVariableIntValue("KVX_SOAK_SEED")
                              : 20250307);
