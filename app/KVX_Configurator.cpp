@@ -3,6 +3,7 @@
 #include "link/LinkConstants.h"
 #include "link/Status.h"
 #include "ui_KVX_Configurator.h"
+#include "workflows/Changes.h"
 
 #include <QTimer>
 
@@ -22,6 +23,7 @@ void KVX_Configurator::construct() {
     ui->setupUi(this);
     connectForm();
     status = std::make_unique<kvx::StatusReporter>(*this);
+    changes = new kvx::ChangeTracker(*this);
 
     // The UTC date-time edits start at 2000-01-01 00:00 UTC whatever the
     // computer's time zone, and hold only what the packed date-time record can

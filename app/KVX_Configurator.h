@@ -24,8 +24,9 @@
 class QTimer;
 class Ui_KVX_Configurator;
 namespace kvx {
+class ChangeTracker;
 class StatusReporter;
-}
+} // namespace kvx
 
 class KVX_Configurator : public QMainWindow {
     Q_OBJECT
@@ -73,6 +74,9 @@ public:
     std::unique_ptr<kvx::PortSource> portSource;
     // The status bar's messages and progress (link/Status.cpp).
     std::unique_ptr<kvx::StatusReporter> status;
+    // What the next Write would change: the change list, the marks on the
+    // form and the count in the status bar (workflows/Changes.cpp).
+    kvx::ChangeTracker* changes = nullptr;
 
     // Wall-clock time, for what the instrument is told (its clock, stamps).
     qint64 nowMs() const;
@@ -129,7 +133,10 @@ public:
     // A modal Yes/No question, No the default, owned by the window. Returns
     // Yes or No, or Cancel when the window was destroyed while it was open
     // (the caller must then return at once without touching any member).
-    QMessageBox::StandardButton askYesNo(const QString& title, const QString& text);
+    // `informative` and `details` add Qt's informative and detailed texts.
+    QMessageBox::StandardButton askYesNo(const QString& title, const QString& text,
+                                         const QString& informative = QString(),
+                                         const QString& details = QString());
 
     // Values a read found that the form cannot show, kept as on the
     // instrument by an unedited write ("logging interval 10 s"); filled by
@@ -208,6 +215,10 @@ public slots:
     void PumpCStopClicked();
     void PumpDStartClicked();
     void PumpDStopClicked();
+
+protected:
+    // Closing with unwritten changes asks first.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void construct();

@@ -4,6 +4,7 @@
 #include "link/LinkConstants.h"
 #include "link/Status.h"
 #include "ui_KVX_Configurator.h"
+#include "workflows/Changes.h"
 
 using namespace kvx;
 
@@ -219,6 +220,9 @@ void KVX_Configurator::runExchangeWait() {
     switch (parseAnswer(fields, commandWord, requestImage, responseImage)) {
     case Verdict::Valid:
         linkStep = LinkIdle;
+        // The instrument answers a write with the record it stored.
+        if (commandWord == kCfgSet)
+            changes->stored(requestImage);
         break;
     case Verdict::Invalid:
         retryOr(LinkReset);

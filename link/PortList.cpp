@@ -4,6 +4,7 @@
 #include "link/LinkConstants.h"
 #include "link/Status.h"
 #include "ui_KVX_Configurator.h"
+#include "workflows/Changes.h"
 
 #include <QMessageBox>
 #include <QPointer>
@@ -117,13 +118,19 @@ void KVX_Configurator::KVXDisconnectButtonPressed() {
     linkStep = kvx::LinkFarewell;
 }
 
-QMessageBox::StandardButton KVX_Configurator::askYesNo(const QString& title, const QString& text) {
+QMessageBox::StandardButton KVX_Configurator::askYesNo(const QString& title, const QString& text,
+                                                       const QString& informative,
+                                                       const QString& details) {
     // The box belongs to the window: if the window is destroyed while the box
     // is open, the box goes with it and nothing here touches the window again.
     QPointer<KVX_Configurator> self(this);
     QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Warning, title, text,
                                                 QMessageBox::Yes | QMessageBox::No, this);
     box->setDefaultButton(QMessageBox::No);
+    if (!informative.isEmpty())
+        box->setInformativeText(informative);
+    if (!details.isEmpty())
+        box->setDetailedText(details);
     box->exec();
     if (!self || !box)
         return QMessageBox::Cancel;
@@ -198,6 +205,10 @@ void KVX_Configurator::resetLink() {
         clearPumpB();
     if (ui->Tab_PumpC->isEnabled() || ui->Tab_PumpD->isEnabled())
         clearPumpsCD();
+
+    // Nothing is known of an instrument no longer linked: no change to show.
+    readBack = kvx::ReadBackState{};
+    changes->schedule();
 
     linkStep = kvx::LinkNone;
     sessionState = 1;

@@ -15,6 +15,7 @@
 #include "image/boards/PumpCodec.h"
 #include "image/boards/SorbentPumpCodec.h"
 #include "ui_KVX_Configurator.h"
+#include "workflows/Changes.h"
 #include "workflows/WriteWorkflow.h"
 
 #include <QMessageBox>
@@ -133,7 +134,8 @@ void KVX_Configurator::runReadState() {
         // the link is busy or being taken down (a reset then ends the read).
         if (!linkIdle())
             return;
-        kvx::noteUneditedRecords(*this);
+        keptAsRead = changes->keptAsOnInstrument();
+        changes->schedule();
         unlockButtons();
         sessionState = 0;
         return;

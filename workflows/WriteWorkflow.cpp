@@ -22,6 +22,7 @@
 #include "image/boards/SorbentPumpCodec.h"
 #include "link/LinkConstants.h"
 #include "ui_KVX_Configurator.h"
+#include "workflows/Changes.h"
 
 #include <QMessageBox>
 
@@ -206,126 +207,13 @@ bool encodeRecord(KVX_Configurator& w, quint16 word, ConfigImage& r) {
     return false;
 }
 
-// One field of a written record and where the read record holds it. A field
-// with a mask is that group of bits of the field; kEachBit makes every bit a
-// field of its own (a logging word: one check box per bit).
-struct Field {
-    int at;    // offset in the written record
-    int from;  // offset in the read record
-    int width; // bytes, big-endian
-    quint32 mask = 0;
-    const char* name = "";
-    const char* unit = "";
-};
-constexpr quint32 kEachBit = 0xFFFFFFFF;
-
-// The fields of every record a write sends that a read also receives, by
-// request word. Cartridge records are written only with a new install stamp
-// and have none.
-QList<Field> fieldsOf(quint16 word) {
-    static const QHash<quint16, QList<Field>> table = [] {
-        const QList<Field> logging = {{2, 2, 4, kEachBit, "logging selection bits", ""}};
-        QHash<quint16, QList<Field>> t{
-            {kMainLoggingWord, logging},
-            {kUtcOffsetWord, {{2, 2, 2, 0, "UTC offset word", ""}}},
-            {kSampleIdWord, {{2, 2, 31, 0, "sample ID bytes", ""}}},
-            {kScheduleWord,
-             {{2, 2, 2, 0x8000, "halt flag", ""},
-              {2, 2, 2, 0x0003, "sample start mode", ""},
-              {2, 2, 2, 0x7FFC, "schedule flags", ""},
-              {4, 4, 4, 0, "sample start word", ""},
-              {8, 8, 2, 0, "duration days", ""},
-              {10, 10, 1, 0, "duration hours", ""},
-              {11, 11, 1, 0, "duration minutes", ""},
-              {12, 12, 1, 0, "logging interval", " s"},
-              {13, 13, 1, 0, "state after the sample", ""}}},
-            {kSen55Word,
-             {{2, 2, 2, 0, "SEN55 mode", ""}, {4, 12, 4, 0, "SEN55 cleaning interval", " h"}}},
-            {kSgp41Word, {{2, 2, 2, 0, "SGP41 mode", ""}}},
-            {kSfa30Word, {{2, 2, 2, 0, "SFA30 mode", ""}}},
-            {kScd30Word, {{2, 2, 2, 0, "SCD30 mode", ""}, {4, 8, 2, 0, "SCD30 compensation", ""}}},
-            {kGasFanWord, {{2, 2, 2, 0, "gas fan word", ""}}},
-            {kFigaroWord, {{2, 2, 1, 0, "Figaro mode", ""}, {3, 3, 1, 0, "Figaro range", ""}}},
-            {kGasLoggingWord, logging},
-            {kAlphasenseLoggingWord, logging},
-            {kPumpsCDLoggingWord, logging},
-        };
-        for (Pump pump : kAllPumps) {
-            const PumpRecords& r = pumpRecords(pump);
-            t.insert(r.flow, {{2, 3, 2, 0, "pump flow rate word", ""}});
-            t.insert(r.start, {{2, 2, 2, 0, "pump start delay days", ""},
-                               {4, 4, 1, 0, "pump start delay hours", ""},
-                               {5, 5, 1, 0, "pump start delay minutes", ""},
-                               {6, 6, 4, 0, "pump start word", ""}});
-            t.insert(r.duration, {{2, 2, 2, 0, "pump duration days", ""},
-                                  {4, 4, 1, 0, "pump duration hours", ""},
-                                  {5, 5, 1, 0, "pump duration minutes", ""}});
-            if (pump == Pump::A || pump == Pump::B)
-                t.insert(filterPumpLoggingWord(pump), logging);
-        }
-        return t;
-    }();
-    return table.value(word);
-}
-
-quint32 fieldValue(const ConfigImage& image, int offset, int width) {
-    quint32 v = 0;
-    for (int i = 0; i < width && i < 4; ++i)
-        v = v << 8 | image.bytes[size_t(offset + i)];
-    return v;
-}
-
-void setFieldValue(ConfigImage& image, int offset, int width, quint32 v) {
-    for (int i = width - 1; i >= 0; --i, v >>= 8)
-        image.bytes[size_t(offset + i)] = quint8(v);
-}
-
-// The bits of `field` that hold what the operator left as read: those where
-// the record built now equals the record built from the form as the read left
-// it. A field that is one number counts as a whole.
-quint32 untouchedBits(const Field& field, quint32 now, quint32 unedited) {
-    const quint32 all = field.width >= 4 ? 0xFFFFFFFF : (1u << (8 * field.width)) - 1;
-    if (field.mask == kEachBit)
-        return ~(now ^ unedited) & all;
-    const quint32 mask = field.mask ? field.mask : all;
-    return (now & mask) == (unedited & mask) ? mask : 0;
-}
-
-// A field the operator left as the read put it goes out as it was read, byte
-// for byte: a value the form cannot show (an unlisted interval, a mode beyond
-// the list, a number beyond a spin box's range, unused bits) is not replaced
-// by what the control happens to hold. A field whose control changed,
-// directly or through an interlock, goes out as the form shows it.
-void keepUnedited(const ReadBackState& kept, ConfigImage& request) {
-    const quint16 word = request.requestWord();
-    const ConfigImage* read = kept.record(word);
-    const auto unedited = kept.unedited.constFind(word);
-    if (!read || unedited == kept.unedited.cend())
-        return;
-    for (const Field& f : fieldsOf(word)) {
-        if (!request.holds(f.at, f.width) || !unedited->holds(f.at, f.width) ||
-            !read->holds(f.from, f.width))
-            continue;
-        if (f.width > 4) { // text: kept whole when unchanged
-            if (std::equal(request.bytes.begin() + f.at, request.bytes.begin() + f.at + f.width,
-                           unedited->bytes.begin() + f.at))
-                std::copy_n(read->bytes.begin() + f.from, f.width, request.bytes.begin() + f.at);
-            continue;
-        }
-        const quint32 now = fieldValue(request, f.at, f.width);
-        const quint32 keep = untouchedBits(f, now, fieldValue(*unedited, f.at, f.width));
-        const quint32 was = fieldValue(*read, f.from, f.width);
-        setFieldValue(request, f.at, f.width, (now & ~keep) | (was & keep));
-    }
-}
-
 // Waits for the link, then builds the record `word` from the form and starts
 // its cfg_set; the chain goes on at `next` once the exchange is over.
 bool sendRecord(KVX_Configurator& w, int next, quint16 word) {
     if (!w.linkIdle())
         return kHold;
     encodeRecord(w, word, w.requestImage);
-    keepUnedited(w.readBack, w.requestImage);
+    w.changes->keepUnedited(w.requestImage);
     w.startSet(next);
     return kHold;
 }
@@ -527,36 +415,6 @@ bool writeStep(KVX_Configurator& w) {
 
 } // namespace
 
-void noteUneditedRecords(KVX_Configurator& w) {
-    ReadBackState& kept = w.readBack;
-    kept.unedited.clear();
-    w.keptAsRead.clear();
-    QList<quint16> words = kept.records.keys();
-    std::sort(words.begin(), words.end());
-    for (const quint16 word : words) {
-        const QList<Field> fields = fieldsOf(word);
-        ConfigImage asShown;
-        if (fields.isEmpty() || !encodeRecord(w, word, asShown))
-            continue;
-        kept.unedited.insert(word, asShown);
-        // Name what the form shows differently from the instrument.
-        const ConfigImage& read = kept.records[word];
-        for (const Field& f : fields) {
-            if (f.width > 4 || f.mask == kEachBit || !asShown.holds(f.at, f.width) ||
-                !read.holds(f.from, f.width))
-                continue;
-            const quint32 mask = f.mask ? f.mask : 0xFFFFFFFF;
-            const quint32 was = fieldValue(read, f.from, f.width) & mask;
-            if (was != (fieldValue(asShown, f.at, f.width) & mask))
-                w.keptAsRead << QStringLiteral("%1 %2%3")
-                                    .arg(QLatin1String(f.name))
-                                    .arg(f.mask ? QStringLiteral("0x%1").arg(was, 0, 16)
-                                                : QString::number(was))
-                                    .arg(QLatin1String(f.unit));
-        }
-    }
-}
-
 QList<WriteWarning> scheduleWarnings(const Ui_KVX_Configurator& ui, const QDateTime& nowUtc) {
     QList<WriteWarning> warnings;
     if (ui.specificTime->isChecked()) {
@@ -601,10 +459,21 @@ int writeEntryState(KVX_Configurator& w) {
 void KVX_Configurator::KVXWriteButtonPressed() {
     if (!canStartWorkflow())
         return;
+    // What the write will change, setting by setting, under "Show Details...".
+    const QList<kvx::SettingChange> list = changes->changes();
+    QStringList lines;
+    for (const kvx::SettingChange& change : list)
+        lines << change.line();
+    const QString summary = list.isEmpty()
+                                ? tr("No setting will change; the write stores what the instrument "
+                                     "already holds.")
+                            : list.size() == 1 ? tr("1 setting will change.")
+                                               : tr("%1 settings will change.").arg(list.size());
     const QMessageBox::StandardButton answer =
         askYesNo(tr("Write configuration data to the KVXv2."),
                  tr("This operation will overwrite all existing KVXv2 configuration data.  Are "
-                    "you sure you wish to proceed?"));
+                    "you sure you wish to proceed?"),
+                 summary, lines.join(QLatin1Char('\n')));
     if (answer != QMessageBox::Yes || !canStartWorkflow())
         return;
 

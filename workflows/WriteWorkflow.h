@@ -28,11 +28,4 @@ QList<WriteWarning> scheduleWarnings(const Ui_KVX_Configurator& ui, const QDateT
 // the record chain (600).
 int writeEntryState(KVX_Configurator& w);
 
-// At the end of a configuration read: records, for every record read that a
-// write sends back with the same layout, what an unedited write would build
-// from the form, so that a write can tell an edited record from an unedited
-// one (which then goes out exactly as read). Lists in `keptAsRead` the values
-// the form could not show.
-void noteUneditedRecords(KVX_Configurator& w);
-
 } // namespace kvx

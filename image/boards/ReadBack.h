@@ -25,15 +25,13 @@ struct ReadBackState {
     // short to hold it, which is also how the form reads such an answer).
     quint32 gasLogging = 0;
 
-    // Every record the last configuration read received, by request word. The
-    // encoders take from here what the operator could not change: logging bits
-    // of disabled boxes and bits without a box, the halt flag while it is
-    // hidden, a compensation or NO2 algorithm the form could not show.
+    // Every record the last configuration read received, by request word,
+    // brought up to date by each write the instrument confirmed: the
+    // instrument's values as it holds them now. The encoders take from here
+    // what the operator could not change: logging bits of disabled boxes and
+    // bits without a box, the halt flag while it is hidden, a compensation or
+    // NO2 algorithm the form could not show.
     QHash<quint16, ConfigImage> records;
-    // For each record read that a write sends back with the same layout: what
-    // the write builds from the form as the read left it. A write whose record
-    // equals this sends the record as read.
-    QHash<quint16, ConfigImage> unedited;
 
     // The record read under `word`; null when none was.
     const ConfigImage* record(quint16 word) const {

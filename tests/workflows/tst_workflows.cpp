@@ -187,7 +187,7 @@ private slots:
             QTest::addRow("full, level %d", level)
                 << QString("full level %1").arg(level) << fullRead(level) << fullWrite(level) << "";
         QTest::newRow("minimal") << "minimal" << Words{0x0070} + kMain.mid(0, 5) + Words{0x0000}
-                                 << Words{0x0020, 0x0030, 0x0040, 0x0000} << "SEN55 mode 0";
+                                 << Words{0x0020, 0x0030, 0x0040, 0x0000} << "-";
         // Pump A and Pump C absent: their chains end after the flow record.
         QTest::newRow("mixed") << "mixed"
                                << Words{0x0070} + kMain + gasWords(2) +
@@ -196,12 +196,12 @@ private slots:
                                << Words{0x0020, 0x0030, 0x0040, 0x0060, 0x0000,
                                         0x4026, 0x4036, 0x4086, 0x4006, 0x40A6,
                                         0x8002, 0xC101, 0xC151, 0xC161, 0xC001}
-                               << "SGP41 mode 0";
+                               << "Alphasense › Alphasense #3 NO2 Algorithm: Algorithm #2";
         // No level record: asked four times, then the instrument is level 0.
         QTest::newRow("legacy") << "legacy" << Words(4, 0x0070) + kMain + gasWords(0)
                                 << Words{0x0020, 0x0030, 0x0040, 0x0060, 0x0000,
                                          0x4016, 0x4036, 0x4086, 0x4006}
-                                << "SFA30 mode 0";
+                                << "-";
         Words cartridges = fullWrite(5);
         cartridges.insert(cartridges.indexOf(0x8012), 0x8022);
         cartridges.insert(cartridges.indexOf(0xC101), 0xC111);
@@ -211,16 +211,16 @@ private slots:
             << Words{0x8084, 0xC171, 0x8084, 0xC171} + fullWrite(5) << "";
         const char* odd[][2] = {
             {"Figaro set", "-"},
-            {"interval 10", "logging interval 10 s"},
-            {"stop state 2", "state after the sample 2"},
-            {"SEN55 mode 5", "SEN55 mode 5"},
-            {"fan 2", "gas fan word 2"},
+            {"interval 10", "Mainboard › Logging Interval [seconds]: 10"},
+            {"stop state 2", "Action After Sampling Ends: 2"},
+            {"SEN55 mode 5", "SEN55 Mode: 5"},
+            {"fan 2", "Gas › Gas Housing Fan Enable: 2"},
             {"NO2 code 9", "-"},
-            {"compensation 7", "-"},
-            {"blank UTC offset", "UTC offset word"},
-            {"365 d 30 h 75 min", "duration days 365, duration hours 30, duration minutes 75"},
-            {"cleaning 2000 h", "SEN55 cleaning interval 2000 h"},
-            {"flag bits 2-14", "schedule flags 0x124"},
+            {"compensation 7", "SCD30 Compensation: 7"},
+            {"blank UTC offset", "UTC Offset: -327.68"},
+            {"365 d 30 h 75 min", "Sampling Duration: 365 d 30 h 75 min"},
+            {"cleaning 2000 h", "SEN55 Cleaning Interval [Hrs]: 2000"},
+            {"flag bits 2-14", "unused bits of record 0x0040: 0x124"},
         };
         for (const auto& [name, kept] : odd)
             QTest::newRow(name) << QString("full ") + name << Words{} << Words{} << QString(kept);
