@@ -8,6 +8,7 @@
 #include "image/boards/MainBoardCodec.h"
 #include "link/Status.h"
 #include "tests/support/SimRig.h"
+#include "workflows/Changes.h"
 #include "workflows/WriteWorkflow.h"
 
 #include <QtTest>
@@ -94,6 +95,16 @@ sim::InstrumentConfig variant(const QString& name) {
         c.sen55.cleaningIntervalHours = 2000;
     if (has("flag bits"))
         c.scheduleFlags = 0x8125;
+    if (has("next power-on"))
+        c.scheduleFlags = quint16((c.scheduleFlags & ~3) | 1);
+    // Pump A's start record: a delay beside a date, or a date alone
+    // (2030-05-01 10:00).
+    if (has("A delay+date"))
+        c.pumps[0].start = {0, 1, 2, 3, 0x50, 0x9E, 0x0A, 0};
+    if (has("A date"))
+        c.pumps[0].start = {0, 0, 0, 0, 0x50, 0x9E, 0x0A, 0};
+    if (has("bit 20"))
+        c.mainLogging |= 1u << 20;
     return c;
 }
 
@@ -301,6 +312,58 @@ private slots:
                 changed << QString::number(it.key(), 16);
         QCOMPARE(changed.join(' '), instrument.contains("NO2") ? "4056" : "");
         QCOMPARE(rig.sim().state().alphasense[1].algorithm, 0);
+    }
+
+    // Edits beside values kept as on the instrument: an edited setting goes
+    // out wholly as the form shows it, an unedited one as the instrument holds
+    // it now, which after a confirmed write is what was written. Writes are
+    // separated by "|"; `stored` is "offset:bytes" of the last store of `word`.
+    void editsThenWrite_data() {
+        QTest::addColumn<QString>("instrument");
+        QTest::addColumn<QString>("edits");
+        QTest::addColumn<int>("word");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("start choice over a stale date")
+            << "full A delay+date" << "pumpASampleStart" << 0x8062 << "2:0000000000000000";
+        QTest::newRow("sample start changed, pump date shows")
+            << "full next power-on A date" << "specificTime" << 0x8062 << "2:0000000000000000";
+        QTest::newRow("pump date kept while the sample starts at power-on")
+            << "full next power-on A date" << "durationDays=3" << 0x8062 << "2:00000000509e0a00";
+        QTest::newRow("second write after a confirmed one")
+            << "full interval 10" << "logInterval=0 | logInterval=3" << 0x0040 << "12:3c";
+        QTest::newRow("second write without edits")
+            << "full interval 10" << "logInterval=0 | " << 0x0040 << "12:05";
+        QTest::newRow("changed and changed back")
+            << "full interval 10" << "logInterval=1 logInterval=3" << 0x0040 << "12:0a";
+        QTest::newRow("a choice in a blank box") << "full SEN55 mode 5" << "sen55Mode=0" << 0x0060
+                                                 << "2:0001";
+        QTest::newRow("blank box left blank") << "full SEN55 mode 5" << "sen55Interval=10"
+                                              << 0x0060 << "2:00050000000a";
+        QTest::newRow("logging box beside a bit without one")
+            << "full bit 20" << "mainLogVBAT" << 0x0000 << "2:0011ffef";
+        QTest::newRow("start mode beside unused schedule bits")
+            << "full flag bits" << "specificTime" << 0x0040 << "2:8124";
+    }
+    void editsThenWrite() {
+        QFETCH(QString, instrument);
+        QFETCH(QString, edits);
+        QFETCH(int, word);
+        QFETCH(QString, stored);
+        SimRig rig(variant(instrument));
+        QVERIFY(rig.connect());
+        for (const QString& step : edits.split('|')) {
+            applyEdits(rig.w(), step);
+            rig.pressWrite();
+            QVERIFY(rig.settle());
+        }
+        const QList<QByteArray> stores = rig.sim().log().stores(quint16(word));
+        QVERIFY(!stores.isEmpty());
+        const int at = stored.section(':', 0, 0).toInt();
+        const QByteArray want = QByteArray::fromHex(stored.section(':', 1).toLatin1());
+        QCOMPARE(stores.last().mid(at, want.size()).toHex(), want.toHex());
+        // What was written is what the instrument holds: nothing left to change.
+        rig.w().changes->refresh();
+        QCOMPARE(rig.w().changes->count(), 0);
     }
 
     // Nothing cuts into a read: during the initial read every workflow button
