@@ -1,6 +1,7 @@
 // The port selector, Connect and Disconnect, and the link steps that open,
 // announce and reset the connection.
 #include "app/KVX_Configurator.h"
+#include "image/boards/PumpWidgets.h"
 #include "link/LinkConstants.h"
 #include "link/Status.h"
 #include "ui_KVX_Configurator.h"
@@ -104,11 +105,11 @@ void KVX_Configurator::KVXDisconnectButtonPressed() {
     if (answer == QMessageBox::Cancel)
         return; // the window is gone
     disconnectAsking = false;
-    if (answer != QMessageBox::Yes)
-        return;
     // The link may have reset itself while the box was open (a dead port
-    // times out): the farewell then goes into the closed port, which ignores
-    // it, and the reset runs once more.
+    // times out): there is nobody left to take leave of.
+    if (answer != QMessageBox::Yes || linkStep == kvx::LinkNone || linkStep == kvx::LinkReset ||
+        linkStep == kvx::LinkFarewell || linkStep == kvx::LinkFarewellWait)
+        return;
     ui->kvxDisconnect->setEnabled(false);
     ui->kvxWrite->setEnabled(false);
     ui->kvxRead->setEnabled(false);
@@ -169,9 +170,15 @@ void KVX_Configurator::resetLink() {
     rxText.clear();
     rxOverflowed = false;
     vanishNoticed = false;
-    // Every workflow ends here; the pages' clearing below sets the pump
-    // buttons afresh.
+    // Every workflow ends here. Every connection starts with each pump's
+    // Start usable and its Stop not, also for pumps this instrument lacks,
+    // whose buttons a lock left disabled.
     buttonsLocked = false;
+    for (kvx::Pump pump : kvx::kAllPumps) {
+        const kvx::PumpWidgets p = kvx::pumpWidgets(*ui, pump);
+        p.startButton->setEnabled(true);
+        p.stopButton->setEnabled(false);
+    }
 
     ui->kvxComList->setEnabled(true);
     ui->kvxConnect->setEnabled(true);

@@ -91,7 +91,8 @@ StatusReporter::Chain StatusReporter::chainOf(int s) {
 }
 
 QString StatusReporter::portName() const {
-    return w.ui->kvxComList->currentText();
+    // The port the link opened, even when the list has moved on since.
+    return openedPort.isEmpty() ? w.ui->kvxComList->currentText() : openedPort;
 }
 
 QString StatusReporter::requestText() const {
@@ -103,6 +104,8 @@ QString StatusReporter::requestText() const {
 void StatusReporter::linkStepRan(int before) {
     const int after = w.linkStep;
     const bool gone = !w.serialPort->isOpen() || w.serialPort->fault() == DeviceFault::Lost;
+    if (before == LinkOpen)
+        openedPort = w.ui->kvxComList->currentText();
     const QString port = portName();
 
     // Disconnect (or a Yes to the vanished-port question) set the farewell.
@@ -161,6 +164,8 @@ void StatusReporter::linkStepRan(int before) {
         disconnecting = false;
     }
     lastLinkStep = after;
+    if (after == LinkNone)
+        openedPort.clear();
 }
 
 void StatusReporter::openFailed() {

@@ -6,7 +6,8 @@
 //   798         send the calibration   ->   799 show its stamp, unlock   -> 0
 //
 // A pump command returns the session to idle as soon as its request is queued,
-// and its buttons toggle then, not when the instrument confirms. Like every
+// and its buttons toggle then, not when the instrument confirms; until then the
+// workflow buttons are locked. Like every
 // workflow it starts only from an idle link and session, so no other workflow
 // can be recorded over it; a link reset while it waits drops it.
 #include "app/KVX_Configurator.h"
@@ -33,6 +34,9 @@ void pumpButtonClicked(KVX_Configurator& w, Pump pump, bool run) {
     if (run && !(p.flowRate->value() > 0.0))
         return;
     (run ? p.startButton : p.stopButton)->setEnabled(false);
+    // Until the command goes out nothing else can start: no button may look
+    // usable meanwhile.
+    w.lockButtons();
     w.sessionState = pumpCommandState(pump, run);
     w.queuedPumpState = w.sessionState;
 }
@@ -44,6 +48,7 @@ void sendPumpCommand(KVX_Configurator& w, int state, int nextState) {
     kvx::encodePumpRunRecord(*w.ui, pump, w.requestImage, run);
     w.queuedPumpState = 0;
     w.startSet(nextState);
+    w.unlockButtons();
     const kvx::PumpWidgets p = kvx::pumpWidgets(*w.ui, pump);
     (run ? p.stopButton : p.startButton)->setEnabled(true);
 }

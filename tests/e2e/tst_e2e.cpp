@@ -207,8 +207,9 @@ private slots:
 
     // The port leaves the list during the read and the question stays open
     // 6 s: underneath it the window's timer keeps the link going until the
-    // cable goes and the link resets on its own. Yes afterwards sends the
-    // farewell nowhere and brings no second question.
+    // cable goes and the link resets on its own, and the list selects another
+    // port. Yes afterwards starts no farewell, brings no second question and
+    // leaves the status bar's word on the lost link as it was.
     void questionOpenWhileTheLinkDies() {
         QVERIFY(start({"--preset", "full", "--cable-pull-after", "30"}));
         QTRY_VERIFY_WITH_TIMEOUT(w->sessionState >= 200 && w->sessionState < 600, 20000);
@@ -225,8 +226,12 @@ private slots:
         probe.start(5);
         DialogScript script({QMessageBox::Yes});
         script.holdMs = 6000;
-        script.beforeAnswer = [&](int) { answeredAt = clock.elapsed(); };
-        ports->clear();
+        QString lostMessage;
+        script.beforeAnswer = [&](int) {
+            answeredAt = clock.elapsed();
+            lostMessage = w->status->message();
+        };
+        *ports = QStringList{"ttyOTHER"};
         QTRY_COMPARE_WITH_TIMEOUT(script.answered(), 1, 20000);
         QCOMPARE(script.titles.first(), QStringLiteral("Disconnect from an KVXv2."));
         QVERIFY2(pulledAt >= 0, "the link stood still while the question was open");
@@ -235,6 +240,9 @@ private slots:
         QTest::qWait(1500);
         QCOMPARE(script.answered(), 1);
         QVERIFY(ready() && !w->serialPort->isOpen());
+        QCOMPARE(w->linkStep, LinkNone);
+        QVERIFY2(lostMessage.contains(path), qPrintable(lostMessage));
+        QCOMPARE(w->status->message(), lostMessage);
         QCOMPARE(loggedLines().size(), 30);
     }
 };

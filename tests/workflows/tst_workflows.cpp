@@ -324,25 +324,32 @@ private slots:
         QTest::addColumn<int>("word");
         QTest::addColumn<QString>("stored");
         QTest::newRow("start choice over a stale date")
-            << "full A delay+date" << "pumpASampleStart" << 0x8062 << "2:0000000000000000";
+            << "full A delay+date"
+            << "pumpASampleStart" << 0x8062 << "2:0000000000000000";
         QTest::newRow("sample start changed, pump date shows")
-            << "full next power-on A date" << "specificTime" << 0x8062 << "2:0000000000000000";
+            << "full next power-on A date"
+            << "specificTime" << 0x8062 << "2:0000000000000000";
         QTest::newRow("pump date kept while the sample starts at power-on")
-            << "full next power-on A date" << "durationDays=3" << 0x8062 << "2:00000000509e0a00";
+            << "full next power-on A date"
+            << "durationDays=3" << 0x8062 << "2:00000000509e0a00";
         QTest::newRow("second write after a confirmed one")
-            << "full interval 10" << "logInterval=0 | logInterval=3" << 0x0040 << "12:3c";
-        QTest::newRow("second write without edits")
-            << "full interval 10" << "logInterval=0 | " << 0x0040 << "12:05";
+            << "full interval 10"
+            << "logInterval=0 | logInterval=3" << 0x0040 << "12:3c";
+        QTest::newRow("second write without edits") << "full interval 10"
+                                                    << "logInterval=0 | " << 0x0040 << "12:05";
         QTest::newRow("changed and changed back")
-            << "full interval 10" << "logInterval=1 logInterval=3" << 0x0040 << "12:0a";
-        QTest::newRow("a choice in a blank box") << "full SEN55 mode 5" << "sen55Mode=0" << 0x0060
-                                                 << "2:0001";
-        QTest::newRow("blank box left blank") << "full SEN55 mode 5" << "sen55Interval=10"
-                                              << 0x0060 << "2:00050000000a";
+            << "full interval 10"
+            << "logInterval=1 logInterval=3" << 0x0040 << "12:0a";
+        QTest::newRow("a choice in a blank box") << "full SEN55 mode 5"
+                                                 << "sen55Mode=0" << 0x0060 << "2:0001";
+        QTest::newRow("blank box left blank") << "full SEN55 mode 5"
+                                              << "sen55Interval=10" << 0x0060 << "2:00050000000a";
         QTest::newRow("logging box beside a bit without one")
-            << "full bit 20" << "mainLogVBAT" << 0x0000 << "2:0011ffef";
+            << "full bit 20"
+            << "mainLogVBAT" << 0x0000 << "2:0011ffef";
         QTest::newRow("start mode beside unused schedule bits")
-            << "full flag bits" << "specificTime" << 0x0040 << "2:8124";
+            << "full flag bits"
+            << "specificTime" << 0x0040 << "2:8124";
     }
     void editsThenWrite() {
         QFETCH(QString, instrument);
@@ -508,8 +515,11 @@ private slots:
         QCOMPARE(rig.w().findChild<QWidget*>("stopPump" + p)->isEnabled(), start && setpoint >= 0);
     }
 
-    // A pump start still waiting for the link holds the session: Write and
-    // Read RTC pressed meanwhile start nothing, and the pump command goes out.
+    // A pump start still waiting for the link holds the session and locks
+    // the workflow buttons: Write and Read RTC called meanwhile start nothing,
+    // and the pump command goes out. Then a link reset during the next read
+    // (the cable pulled, an instrument without pumps plugged in), and the
+    // instrument with pumps again: each Start usable, each Stop not.
     void waitingPumpCommand() {
         SimRig rig("full");
         QVERIFY(rig.connect());
@@ -519,15 +529,35 @@ private slots:
         rig.tick(3);
         rig.w().PumpBStartClicked();
         QCOMPARE(rig.w().sessionState, 1302);
-        DialogScript script({}, QMessageBox::Yes);
-        rig.w().KVXWriteButtonPressed();
-        rig.w().KVXReadRTCPressed();
-        QCOMPARE(script.answered(), 0);
+        for (QWidget* button : locked(*rig.w().ui))
+            QVERIFY2(!button->isEnabled(), qPrintable(button->objectName()));
+        {
+            DialogScript script({}, QMessageBox::Yes);
+            rig.w().KVXWriteButtonPressed();
+            rig.w().KVXReadRTCPressed();
+            QCOMPARE(script.answered(), 0);
+        }
         QVERIFY(rig.settle());
         QCOMPARE(hex(rig.requestedWords("cfg_set")), hex({0x8082, 0x8084}));
         QCOMPARE(rig.requestedWords().size(), gets);
         QVERIFY(rig.sim().pumpRunning(1));
         QVERIFY(rig.w().ui->stopPumpB->isEnabled());
+        for (QWidget* button : locked(*rig.w().ui))
+            QVERIFY2(button->isEnabled(), qPrintable(button->objectName()));
+
+        DialogScript yes({}, QMessageBox::Yes);
+        for (const char* next : {"minimal", "full"}) {
+            rig.w().KVXDisconnectButtonPressed();
+            QVERIFY(rig.fallBack() >= 0);
+            rig.plug(SimRig::load(next));
+            rig.w().KVXConnectButtonPressed();
+            QVERIFY(rig.tickUntil([&] { return rig.w().sessionState == 101; }));
+        }
+        QVERIFY(rig.settle());
+        for (const char* p : {"A", "B", "C", "D"}) {
+            QVERIFY2(rig.w().findChild<QWidget*>(QString("startPump") + p)->isEnabled(), p);
+            QVERIFY2(!rig.w().findChild<QWidget*>(QString("stopPump") + p)->isEnabled(), p);
+        }
     }
 
     // The calibration sends the ppm value and the local time, and shows the
