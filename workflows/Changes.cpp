@@ -79,6 +79,8 @@ ChangeTracker::ChangeTracker(KVX_Configurator& window) : QObject(&window), w(win
     connect(&pending, &QTimer::timeout, this, [this] { refresh(); });
     marker = markerIcon();
     for (const Setting& s : settingCatalogue()) {
+        if (!controls.contains(s.tab))
+            controls.insert(s.tab, w.findChild<QWidget*>(s.tab));
         for (const QString& name : s.controls) {
             if (controls.contains(name))
                 continue;
@@ -115,9 +117,8 @@ QWidget* ChangeTracker::control(const QString& name) const {
 }
 
 bool ChangeTracker::applies(const Setting& s) const {
-    const QWidget* page = w.findChild<QWidget*>(s.tab);
-    return page && page->isEnabled() &&
-           w.ui->configuratorTabs->indexOf(const_cast<QWidget*>(page)) >= 0 &&
+    QWidget* page = control(s.tab);
+    return page && page->isEnabled() && w.ui->configuratorTabs->indexOf(page) >= 0 &&
            s.hasLevel(w.firmwareLevel);
 }
 

@@ -134,79 +134,6 @@ template <typename Encode> bool send(KVX_Configurator& w, int next, Encode encod
     return kHold;
 }
 
-// Fills `request` with the record `word` as a write sends it from the form as
-// it stands. False for a word the write does not send this way.
-bool encodeRecord(KVX_Configurator& w, quint16 word, ConfigImage& r) {
-    Ui_KVX_Configurator& ui = *w.ui;
-    const ReadBackState& kept = w.readBack;
-    switch (word) {
-    case kUtcOffsetWord:
-        encodeUtcOffsetRecord(ui, r);
-        return true;
-    case kSampleIdWord:
-        encodeSampleIdRecord(ui, r);
-        return true;
-    case kScheduleWord:
-        encodeScheduleRecord(ui, r, kept);
-        return true;
-    case kSen55Word:
-        encodeSen55Record(ui, r);
-        return true;
-    case kMainLoggingWord:
-        encodeMainLoggingRecord(ui, r, kept);
-        return true;
-    case kSgp41Word:
-        encodeSgp41Record(ui, r);
-        return true;
-    case kSfa30Word:
-        encodeSfa30Record(ui, r);
-        return true;
-    case kScd30Word:
-        encodeScd30Record(ui, r, kept);
-        return true;
-    case kAlphasenseModesWord:
-        encodeAlphasenseModesRecord(ui, r, w.firmwareLevel, kept);
-        return true;
-    case kGasFanWord:
-        encodeGasFanRecord(ui, r);
-        return true;
-    case kFigaroWord:
-        encodeFigaroRecord(ui, r, kept);
-        return true;
-    case kGasLoggingWord:
-        encodeGasLoggingRecord(ui, r, kept);
-        return true;
-    case kAlphasenseLoggingWord:
-        encodeAlphasenseLoggingRecord(ui, r, kept);
-        return true;
-    case kPumpsCDLoggingWord:
-        encodePumpsCDLoggingRecord(ui, r, kept);
-        return true;
-    default:
-        break;
-    }
-    for (Pump pump : kAllPumps) {
-        const PumpRecords& records = pumpRecords(pump);
-        if (word == records.flow) {
-            encodePumpFlowRecord(ui, pump, r);
-            return true;
-        }
-        if (word == records.start) {
-            encodePumpStartRecord(ui, pump, r);
-            return true;
-        }
-        if (word == records.duration) {
-            encodePumpDurationRecord(ui, pump, r);
-            return true;
-        }
-        if ((pump == Pump::A || pump == Pump::B) && word == filterPumpLoggingWord(pump)) {
-            encodeFilterPumpLoggingRecord(ui, pump, r, kept);
-            return true;
-        }
-    }
-    return false;
-}
-
 // Waits for the link, then builds the record `word` from the form and starts
 // its cfg_set; the chain goes on at `next` once the exchange is over.
 bool sendRecord(KVX_Configurator& w, int next, quint16 word) {
@@ -414,6 +341,77 @@ bool writeStep(KVX_Configurator& w) {
 }
 
 } // namespace
+
+bool encodeRecord(KVX_Configurator& w, quint16 word, ConfigImage& r) {
+    Ui_KVX_Configurator& ui = *w.ui;
+    const ReadBackState& kept = w.readBack;
+    switch (word) {
+    case kUtcOffsetWord:
+        encodeUtcOffsetRecord(ui, r);
+        return true;
+    case kSampleIdWord:
+        encodeSampleIdRecord(ui, r);
+        return true;
+    case kScheduleWord:
+        encodeScheduleRecord(ui, r, kept);
+        return true;
+    case kSen55Word:
+        encodeSen55Record(ui, r);
+        return true;
+    case kMainLoggingWord:
+        encodeMainLoggingRecord(ui, r, kept);
+        return true;
+    case kSgp41Word:
+        encodeSgp41Record(ui, r);
+        return true;
+    case kSfa30Word:
+        encodeSfa30Record(ui, r);
+        return true;
+    case kScd30Word:
+        encodeScd30Record(ui, r, kept);
+        return true;
+    case kAlphasenseModesWord:
+        encodeAlphasenseModesRecord(ui, r, w.firmwareLevel, kept);
+        return true;
+    case kGasFanWord:
+        encodeGasFanRecord(ui, r);
+        return true;
+    case kFigaroWord:
+        encodeFigaroRecord(ui, r, kept);
+        return true;
+    case kGasLoggingWord:
+        encodeGasLoggingRecord(ui, r, kept);
+        return true;
+    case kAlphasenseLoggingWord:
+        encodeAlphasenseLoggingRecord(ui, r, kept);
+        return true;
+    case kPumpsCDLoggingWord:
+        encodePumpsCDLoggingRecord(ui, r, kept);
+        return true;
+    default:
+        break;
+    }
+    for (Pump pump : kAllPumps) {
+        const PumpRecords& records = pumpRecords(pump);
+        if (word == records.flow) {
+            encodePumpFlowRecord(ui, pump, r);
+            return true;
+        }
+        if (word == records.start) {
+            encodePumpStartRecord(ui, pump, r);
+            return true;
+        }
+        if (word == records.duration) {
+            encodePumpDurationRecord(ui, pump, r);
+            return true;
+        }
+        if ((pump == Pump::A || pump == Pump::B) && word == filterPumpLoggingWord(pump)) {
+            encodeFilterPumpLoggingRecord(ui, pump, r, kept);
+            return true;
+        }
+    }
+    return false;
+}
 
 QList<WriteWarning> scheduleWarnings(const Ui_KVX_Configurator& ui, const QDateTime& nowUtc) {
     QList<WriteWarning> warnings;

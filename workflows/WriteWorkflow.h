@@ -1,6 +1,8 @@
 // Pieces of the write workflow that the pump commands and the tests share.
 #pragma once
 
+#include "image/ConfigImage.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -27,5 +29,10 @@ QList<WriteWarning> scheduleWarnings(const Ui_KVX_Configurator& ui, const QDateT
 // pump whose Stop button was enabled is stopped first (1400..1403); otherwise
 // the record chain (600).
 int writeEntryState(KVX_Configurator& w);
+
+// Fills `request` with the record `word` as a write builds it from the form
+// as it stands (the cartridge record, which carries the time of the write,
+// excepted). False for a word the write does not send this way.
+bool encodeRecord(KVX_Configurator& w, quint16 word, ConfigImage& request);
 
 } // namespace kvx

@@ -6,9 +6,12 @@
 // Each run also checks what the status bar says: progress and outcome.
 #include "link/Status.h"
 #include "tests/support/PtySim.h"
+#include "workflows/Changes.h"
 
+#include <QLabel>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QtTest>
 
 using namespace kvx;
@@ -116,6 +119,72 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(idle(), 30000);
         const QMap<QString, QString> reread = formValues(*w);
         QVERIFY2(reread == written, qPrintable(differences(written, reread)));
+    }
+
+    // Edits on three pages, one through an interlock (Alphasense #2 off
+    // unchecks its Raw box), one changed and changed back: the write's
+    // question lists exactly them with what the instrument holds and what it
+    // will get, the marks sit on exactly their controls and pages, the count
+    // says how many; the write's read-back leaves none. Closing with an
+    // unwritten edit asks: No keeps the link, Yes closes with the farewell.
+    void changeListAndMarks() {
+        QVERIFY(start({"--preset", "full"}));
+        QTRY_VERIFY_WITH_TIMEOUT(idle(), 30000);
+        applyEdits(*w, "logInterval=0 pumpAFlowRate=1.5 as2Mode_3 durationHours=5 "
+                       "durationHours=12");
+        const QStringList want = {
+            "Mainboard › Logging Interval [seconds]: 15 → 5",
+            "Alphasense › Alphasense #2 Enable: on → off",
+            "Alphasense › Alphasense #2 Raw: on → off",
+            "Pump A › Sampling Volumetric Flow [LPM]: 1.000 → 1.500",
+        };
+        QTRY_COMPARE(w->changes->countLabel()->text(), QString("4 unwritten changes"));
+        QStringList marked, pages;
+        for (QWidget* c : w->findChildren<QWidget*>())
+            if (c->property("kvxChanged").toBool())
+                marked << c->objectName();
+        marked.sort();
+        QCOMPARE(marked,
+                 QStringList({"alphasenseLogAS2Raw", "as2Mode_3", "logInterval", "pumpAFlowRate"}));
+        QTabWidget* tabs = w->ui->configuratorTabs;
+        for (int i = 0; i < tabs->count(); ++i)
+            if (!tabs->tabIcon(i).isNull())
+                pages << tabs->tabText(i);
+        QCOMPARE(pages, QStringList({"Mainboard", "Alphasense", "Pump A"}));
+        {
+            DialogScript yes({}, QMessageBox::Yes);
+            w->KVXWriteButtonPressed();
+            QVERIFY(yes.answered() >= 1); // then the schedule's warnings
+            QCOMPARE(yes.informative.first(), QString("4 settings will change."));
+            QCOMPARE(yes.details.first().split('\n'), want);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(idle(), 30000);
+        QTRY_COMPARE(w->changes->countLabel()->text(), QString());
+        for (QWidget* c : w->findChildren<QWidget*>())
+            QVERIFY2(!c->property("kvxChanged").toBool(), qPrintable(c->objectName()));
+        for (int i = 0; i < tabs->count(); ++i)
+            QVERIFY(tabs->tabIcon(i).isNull());
+        {
+            DialogScript yes({}, QMessageBox::Yes);
+            w->KVXWriteButtonPressed();
+            QVERIFY(yes.answered() >= 1); // then the schedule's warnings
+            QCOMPARE(yes.informative.first(), QString("No setting will change; the write stores "
+                                                      "what the instrument already holds."));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(idle(), 30000);
+
+        w->show();
+        applyEdits(*w, "sampleID=next-site");
+        DialogScript answers({QMessageBox::No, QMessageBox::Yes});
+        QVERIFY(!w->close());
+        QCOMPARE(answers.texts, QStringList{"Close without writing 1 change to the KVXv2?"});
+        QVERIFY(w->isVisible() && w->serialPort->isOpen() && idle());
+        const int lines = int(loggedLines().size());
+        QVERIFY(w->close());
+        QCOMPARE(answers.answered(), 2);
+        w.reset();
+        QTRY_COMPARE(loggedLines().size(), lines + 1);
+        QCOMPARE(loggedLines().last(), QString("menu"));
     }
 
     // kvx-sim exits once it has answered `more` lines past the initial read

@@ -66,6 +66,8 @@ public:
 
     QStringList titles;
     QStringList texts;
+    QStringList informative; // Qt's informative and detailed texts
+    QStringList details;
     // Runs while box number `index` (from 0) is open, just before it is answered.
     std::function<void(int index)> beforeAnswer;
     // How long each box stays open before it is answered (the event loop runs).
@@ -86,6 +88,8 @@ private:
         shown = nullptr;
         titles.append(box->windowTitle());
         texts.append(box->text());
+        informative.append(box->informativeText());
+        details.append(box->detailedText());
         if (beforeAnswer)
             beforeAnswer(answered() - 1);
         box->button(answers.isEmpty() ? thereafter : answers.takeFirst())->click();
