@@ -23,10 +23,14 @@ namespace kvx {
 
 namespace {
 
-// The one rule that draws a mark: a frame and a light background, which
-// still read on a disabled control.
+// The rule that draws a mark: a frame and a light background, which still
+// read on a disabled control (spin boxes take the background alone, which
+// keeps their arrows).
 const char* const kMarkStyle =
-    "*[kvxChanged=\"true\"] { background-color: #fff2b3; border: 2px solid #d98c00; }";
+    "QCheckBox[kvxChanged=\"true\"], QRadioButton[kvxChanged=\"true\"], "
+    "QComboBox[kvxChanged=\"true\"], QLineEdit[kvxChanged=\"true\"] "
+    "{ background-color: #fff2b3; border: 2px solid #d98c00; }"
+    "QAbstractSpinBox[kvxChanged=\"true\"] { background-color: #ffe48a; }";
 
 QIcon markerIcon() {
     QPixmap pixmap(12, 12);
