@@ -220,7 +220,7 @@ void StatusReporter::portVanished() {
 
 // ---- the workflows -------------------------------------------------------------
 
-void StatusReporter::sessionStepRan(int stateBefore, int linkBefore, int queuedPumpBefore) {
+void StatusReporter::sessionStepRan(int stateBefore, int linkBefore) {
     auto finishedAt = [this](int state, int link) {
         if (chain == Chain::None || link != LinkIdle)
             return false;
@@ -232,11 +232,7 @@ void StatusReporter::sessionStepRan(int stateBefore, int linkBefore, int queuedP
 
     const bool started = linkBefore == LinkIdle && (w.linkStep == LinkGet || w.linkStep == LinkSet);
     if (started) {
-        // A pump command that another workflow was recorded over goes first.
-        const int issuing = queuedPumpBefore != 0 && stateBefore != queuedPumpBefore
-                                ? queuedPumpBefore
-                                : stateBefore;
-        exchangeStarted(issuing);
+        exchangeStarted(stateBefore);
         return;
     }
     if (finishedAt(w.sessionState, w.linkStep)) {
