@@ -61,7 +61,7 @@ public:
     std::array<int, 4> alphasensePartners{};
     // Settings read that no control can change; a write sends them back.
     kvx::ReadBackState readBack;
-    // The pump command (1300..1307) waiting for the link, 0 when none; dropped
+    // The pump command (its session state) waiting for the link, 0 when none; dropped
     // when the link resets before it is sent.
     int queuedPumpState = 0;
     Ui_KVX_Configurator* ui = nullptr;
@@ -102,14 +102,14 @@ public:
 
     // ---- session states (workflows/) ----
     // Routes the session state code to its workflow; each workflow handles
-    // its own family of codes (see the table in workflows/SessionStates.cpp).
+    // its own family of codes (see the table in workflows/SessionStates.h).
     void runSessionState();
-    void runConnectionState();  // 1..4 (link/)
-    void runReadState();        // 100..106, 195, 196, 200..599, 1100
-    void runClockState();       // 197..199
-    void runWriteState();       // 600..1099 (except 798, 799), 1200, 1400..1403
-    void runCalibrationState(); // 798, 799
-    void runPumpState();        // 1300..1307
+    void runConnectionState(); // in link/
+    void runReadState();
+    void runClockState();
+    void runWriteState();
+    void runCalibrationState();
+    void runPumpState();
     bool linkIdle() const { return linkStep == 0; }
     // Starts an exchange with the request image as it stands (finished here).
     void startGet(quint16 requestWord, int nextState);

@@ -83,9 +83,9 @@ void KVX_Configurator::UpdateTicker() {
     refreshPortList();
 
     // 7. Session step.
-    const int stateBefore = sessionState, linkBefore = linkStep, queuedBefore = queuedPumpState;
+    const int stateBefore = sessionState, linkBefore = linkStep;
     runSessionState();
-    status->sessionStepRan(stateBefore, linkBefore, queuedBefore);
+    status->sessionStepRan(stateBefore, linkBefore);
 }
 
 bool KVX_Configurator::waitTimedOut() {

@@ -8,6 +8,7 @@
 #include "link/LinkConstants.h"
 #include "ui_KVX_Configurator.h"
 #include "workflows/ChainPlan.h"
+#include "workflows/SessionStates.h"
 
 #include <QFileInfo>
 #include <QProgressBar>
@@ -46,11 +47,11 @@ QString boardNames(const KVX_Configurator& w) {
 }
 
 QChar pumpLetter(int pumpState) {
-    return QChar('A' + (pumpState - 1300) / 2);
+    return QChar('A' + (pumpState - kPumpCommandStates.first) / 2);
 }
 
 bool pumpStarts(int pumpState) {
-    return (pumpState - 1300) % 2 == 0;
+    return (pumpState - kPumpCommandStates.first) % 2 == 0;
 }
 
 } // namespace
@@ -77,16 +78,21 @@ void StatusReporter::show(const QString& text) {
 }
 
 StatusReporter::Chain StatusReporter::chainOf(int s) {
-    if ((s >= 100 && s <= 196) || (s >= 200 && s < 600) || s == 1100)
+    switch (workflowOf(s)) {
+    case Workflow::Read:
         return Chain::Read;
-    if (s >= 197 && s <= 199)
+    case Workflow::Clock:
         return Chain::Clock;
-    if (s == 798 || s == 799)
+    case Workflow::Calibration:
         return Chain::Calibration;
-    if ((s >= 600 && s < 1100) || s == 1200 || (s >= 1400 && s <= 1403))
+    case Workflow::Write:
         return Chain::Write;
-    if (s >= 1300 && s <= 1307)
+    case Workflow::PumpCommand:
         return Chain::Pump;
+    case Workflow::Connection:
+    case Workflow::None:
+        break;
+    }
     return Chain::None;
 }
 
@@ -219,7 +225,7 @@ void StatusReporter::portVanished() {
 
 // ---- the workflows -------------------------------------------------------------
 
-void StatusReporter::sessionStepRan(int stateBefore, int linkBefore, int queuedPumpBefore) {
+void StatusReporter::sessionStepRan(int stateBefore, int linkBefore) {
     auto finishedAt = [this](int state, int link) {
         if (chain == Chain::None || link != LinkIdle)
             return false;
@@ -231,11 +237,7 @@ void StatusReporter::sessionStepRan(int stateBefore, int linkBefore, int queuedP
 
     const bool started = linkBefore == LinkIdle && (w.linkStep == LinkGet || w.linkStep == LinkSet);
     if (started) {
-        // A pump command that another workflow was recorded over goes first.
-        const int issuing = queuedPumpBefore != 0 && stateBefore != queuedPumpBefore
-                                ? queuedPumpBefore
-                                : stateBefore;
-        exchangeStarted(issuing);
+        exchangeStarted(stateBefore);
         return;
     }
     if (finishedAt(w.sessionState, w.linkStep)) {
@@ -259,7 +261,7 @@ void StatusReporter::beginChain(Chain kind, int issuingState) {
         planned = plannedWriteExchanges(w, issuingState);
         break;
     case Chain::Clock:
-        planned = issuingState == 197 ? 2 : 1;
+        planned = issuingState == kSetClock ? 2 : 1;
         break;
     default:
         planned = 1;
@@ -297,8 +299,8 @@ QString StatusReporter::progressText() const {
         what = QObject::tr("Writing the configuration");
         break;
     case Chain::Clock:
-        what = chainState == 197 ? QObject::tr("Setting the instrument clock")
-                                 : QObject::tr("Reading the instrument clock");
+        what = chainState == kSetClock ? QObject::tr("Setting the instrument clock")
+                                       : QObject::tr("Reading the instrument clock");
         break;
     case Chain::Calibration:
         what = QObject::tr("Sending the SCD30 calibration");
@@ -337,8 +339,8 @@ void StatusReporter::finishChain() {
                    .arg(done);
         break;
     case Chain::Clock:
-        text = (chainState == 197 ? QObject::tr("Instrument clock set; it now reads %1 UTC.")
-                                  : QObject::tr("Instrument clock read: %1 UTC."))
+        text = (chainState == kSetClock ? QObject::tr("Instrument clock set; it now reads %1 UTC.")
+                                        : QObject::tr("Instrument clock read: %1 UTC."))
                    .arg(w.ui->utcText->text());
         break;
     case Chain::Calibration:

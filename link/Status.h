@@ -19,9 +19,9 @@ public:
 
     // After the tick's link step; `before` is the step it ran.
     void linkStepRan(int before);
-    // After the tick's session step, with the session state, link step and
-    // queued pump command as they were before it.
-    void sessionStepRan(int stateBefore, int linkBefore, int queuedPumpBefore);
+    // After the tick's session step, with the session state and link step as
+    // they were before it.
+    void sessionStepRan(int stateBefore, int linkBefore);
     // The connected port left the port list.
     void portVanished();
 

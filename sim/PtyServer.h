@@ -4,12 +4,33 @@
 
 #include "sim/Instrument.h"
 
+#include <QJsonObject>
 #include <QObject>
 #include <QTimer>
 
 class QSocketNotifier;
 
 namespace kvx::sim {
+
+// The line settings on the configurator's side of the terminal: what a UART
+// would use to talk to the instrument.
+struct LineSettings {
+    int baud = 0;      // output speed in bit/s, 0 when not a standard rate
+    int inputBaud = 0; // input speed (the output speed when the terminal leaves it unset)
+    int dataBits = 8;
+    char parity = 'N'; // N, E, O, M(ark), S(pace)
+    int stopBits = 1;
+    QString flowControl; // none, hardware, software
+    bool raw = false;    // no input, output or line processing
+
+    // The instrument's own: 115200 baud both ways, 8N1, no flow control, raw.
+    bool right() const;
+    // "115200 8N1, no flow control, raw".
+    QString text() const;
+    QJsonObject json() const;
+    bool operator==(const LineSettings& o) const;
+    bool operator!=(const LineSettings& o) const { return !(*this == o); }
+};
 
 class PtyServer : public QObject {
     Q_OBJECT
@@ -22,8 +43,14 @@ public:
     bool start(QString* error);
     // The device path to open as the serial port, e.g. /dev/pts/7.
     QString portPath() const { return path; }
+    // While the line settings are not the instrument's, answer every byte
+    // with a junk byte and nothing else, as an instrument on another baud
+    // rate would seem to.
+    void setStrictLine(bool on) { strictLine = on; }
 
 signals:
+    // The configurator opened the terminal or changed its line settings.
+    void lineChanged(const kvx::sim::LineSettings& settings);
     // The "cable pulled" fault struck: the terminal is closed.
     void cablePulled();
 
@@ -32,6 +59,9 @@ private:
     void sendDue();
     void scheduleNext();
     void closePty();
+    // Reads the line settings; records them when they differ from the last
+    // recorded ones (at once, or when `settled`: unchanged since the last poll).
+    LineSettings checkLine(bool settled);
 
     Instrument& sim;
     int master = -1;
@@ -40,6 +70,10 @@ private:
     QSocketNotifier* notifier = nullptr;
     QTimer outputTimer;
     QTimer retryTimer;
+    QTimer lineTimer;
+    LineSettings lineRecorded; // the terminal's own settings until the configurator opens it
+    LineSettings linePolled;
+    bool strictLine = false;
 };
 
 } // namespace kvx::sim

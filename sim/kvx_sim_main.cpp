@@ -37,6 +37,9 @@ int main(int argc, char* argv[]) {
     parser.addOption(
         {"log", "Write every command and stored record as JSON lines to FILE.", "file"});
     parser.addOption({"list-presets", "Print the preset names and exit."});
+    parser.addOption({"strict-line", "Answer only while the terminal is set to 115200 baud, 8N1, "
+                                     "no flow control, raw; otherwise echo junk, never a prompt."});
+    parser.addOption({"verbose", "Print the line settings on standard error when they change."});
     parser.process(app);
 
     if (parser.isSet("list-presets")) {
@@ -73,6 +76,14 @@ int main(int argc, char* argv[]) {
     ::sigaction(SIGINT, &action, nullptr);
 
     kvx::sim::PtyServer server(instrument);
+    server.setStrictLine(parser.isSet("strict-line"));
+    if (parser.isSet("verbose")) {
+        QObject::connect(&server, &kvx::sim::PtyServer::lineChanged, &app,
+                         [](const kvx::sim::LineSettings& line) {
+                             std::fprintf(stderr, "kvx-sim: line %s%s\n", qPrintable(line.text()),
+                                          line.right() ? "" : " (not the instrument's)");
+                         });
+    }
     if (!server.start(&error)) {
         std::fprintf(stderr, "kvx-sim: %s\n", qPrintable(error));
         return 2;

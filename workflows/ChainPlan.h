@@ -1,5 +1,7 @@
 // How many exchanges a read or a write will make for the instrument on the
-// line, worked out from what the chains themselves look at: the pages of the
+// line. Each chain answers for itself by walking its own steps without
+// touching the instrument (workflows/ReadWorkflow.cpp, WriteWorkflow.cpp), so
+// the count follows every skip rule the chain runs by: the pages of the
 // fitted boards, the firmware level, and the groups and fields the read found
 // (a SEN55 or a pump that reported itself not fitted) or the operator changed.
 #pragma once
@@ -13,8 +15,8 @@ namespace kvx {
 // after such a record, the answer is the read's final length.
 int plannedReadExchanges(const KVX_Configurator& w);
 
-// The write's exchanges, asked when its first exchange starts from
-// `issuingState` (a pump stop 1400..1403, or a state of the record chain).
+// The write's exchanges from `issuingState` on (a pump stop, or a state of the
+// record chain), asked when its first exchange starts.
 int plannedWriteExchanges(const KVX_Configurator& w, int issuingState);
 
 } // namespace kvx

@@ -7,34 +7,41 @@
 #include "app/KVX_Configurator.h"
 #include "image/boards/MainBoardCodec.h"
 #include "ui_KVX_Configurator.h"
+#include "workflows/SessionStates.h"
+
+namespace {
+
+constexpr int kShowClock = kvx::kClockStates.last;
+
+} // namespace
 
 void KVX_Configurator::KVXSetRTCPressed() {
     if (!canStartWorkflow())
         return;
     lockButtons();
-    sessionState = 197;
+    sessionState = kvx::kSetClock;
 }
 
 void KVX_Configurator::KVXReadRTCPressed() {
     if (!canStartWorkflow())
         return;
     lockButtons();
-    sessionState = 198;
+    sessionState = kvx::kReadClock;
 }
 
 void KVX_Configurator::runClockState() {
     if (!linkIdle())
         return;
     switch (sessionState) {
-    case 197:
+    case kvx::kSetClock:
         // The time is taken now, when the request goes out, not at the click.
         kvx::encodeClockRecord(requestImage, QDateTime::fromMSecsSinceEpoch(nowMs(), Qt::UTC));
-        startSet(198);
+        startSet(kvx::kReadClock);
         break;
-    case 198:
-        startGet(kvx::kClockWord, 199);
+    case kvx::kReadClock:
+        startGet(kvx::kClockWord, kShowClock);
         break;
-    case 199:
+    case kShowClock:
         kvx::decodeClockRecord(*ui, responseImage);
         unlockButtons();
         sessionState = 0;

@@ -14,6 +14,7 @@
 #include "image/boards/GasBoardCodec.h"
 #include "image/boards/PumpCodec.h"
 #include "ui_KVX_Configurator.h"
+#include "workflows/SessionStates.h"
 
 #include <QMessageBox>
 
@@ -21,7 +22,8 @@ namespace {
 
 using kvx::Pump;
 
-constexpr int kPumpStates = 1300;
+constexpr int kPumpStates = kvx::kPumpCommandStates.first;
+constexpr int kCalibrationShown = kvx::kCalibrationStates.last;
 
 int pumpCommandState(Pump pump, bool run) {
     return kPumpStates + 2 * kvx::pumpIndex(pump) + (run ? 0 : 1);
@@ -87,7 +89,7 @@ void KVX_Configurator::runPumpState() {
         queuedPumpState = 0;
         return;
     }
-    if (sessionState < kPumpStates || sessionState > kPumpStates + 7 || !linkIdle())
+    if (!kvx::kPumpCommandStates.holds(sessionState) || !linkIdle())
         return;
     sendPumpCommand(*this, sessionState, 0);
 }
@@ -102,19 +104,19 @@ void KVX_Configurator::SCD30CalButtonPressed() {
     if (answer != QMessageBox::Yes || !canStartWorkflow())
         return;
     lockButtons();
-    sessionState = 798;
+    sessionState = kvx::kCalibrate;
 }
 
 void KVX_Configurator::runCalibrationState() {
     if (!linkIdle())
         return;
-    if (sessionState == 798) {
+    if (sessionState == kvx::kCalibrate) {
         // The calibration stamp is the computer's local time, unlike the
         // instrument clock, which runs in UTC.
         kvx::encodeScd30CalibrationRecord(*ui, requestImage,
                                           QDateTime::fromMSecsSinceEpoch(nowMs(), Qt::LocalTime));
-        startSet(799);
-    } else if (sessionState == 799) {
+        startSet(kCalibrationShown);
+    } else if (sessionState == kCalibrationShown) {
         // The answer is the record stored: its stamp follows the ppm value.
         ui->scd30Calibrated->setText(responseImage.readInstallText(4));
         unlockButtons();

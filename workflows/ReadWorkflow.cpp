@@ -15,10 +15,14 @@
 #include "image/boards/PumpCodec.h"
 #include "image/boards/SorbentPumpCodec.h"
 #include "ui_KVX_Configurator.h"
+#include "workflows/ChainPlan.h"
 #include "workflows/Changes.h"
+#include "workflows/SessionStates.h"
 #include "workflows/WriteWorkflow.h"
 
 #include <QMessageBox>
+
+#include <optional>
 
 namespace {
 
@@ -28,54 +32,302 @@ using kvx::Pump;
 // cartridge, start schedule, duration (each decoded in its own state).
 constexpr int kPumpRecordSteps = 7;
 
-// Decodes the answer to pump record `step` (0 = flow ... 6 = duration), which
-// the state `firstState + step` consumes, and requests the pump's next record.
-// Returns false when the pump's part of the chain is over: the pump is not
-// fitted, the firmware level has no schedule records, or the duration is in.
-bool pumpRecordStep(KVX_Configurator& w, Pump pump, int step, int firstState) {
-    Ui_KVX_Configurator& ui = *w.ui;
+// One pump's part of the chain: its states from `first`, and what follows its
+// last record. Pump D's records follow Pump C's on the same board, so Pump C's
+// part goes on by asking for Pump D's flow record.
+struct PumpPart {
+    Pump pump;
+    int first;
+    int after;
+};
+constexpr PumpPart kPumpParts[] = {
+    {Pump::A, 301, 398},
+    {Pump::B, 401, 498},
+    {Pump::C, 501, 508},
+    {Pump::D, 508, 598},
+};
+
+const PumpPart* pumpPartAt(int state) {
+    for (const PumpPart& part : kPumpParts) {
+        if (state >= part.first && state < part.first + kPumpRecordSteps)
+            return &part;
+    }
+    return nullptr;
+}
+
+// Each board's part begins at its hundred; that state has no answer to
+// consume and passes an unfitted board over without waiting for the link.
+bool boardStart(int state) {
+    return state % 100 == 0;
+}
+
+// The records the firmware level decides.
+bool readsGasFan(const KVX_Configurator& w) {
+    return w.firmwareLevel > 2;
+}
+bool readsFigaro(const KVX_Configurator& w) {
+    return w.firmwareLevel >= 4;
+}
+bool readsAlphasenseLogging(const KVX_Configurator& w) {
+    return w.firmwareLevel != 0;
+}
+bool readsPumpSchedule(const KVX_Configurator& w) {
+    return w.firmwareLevel >= 2;
+}
+
+// What a state does once it has consumed its answer: ask for `word` and go on
+// at `next`, or go on at `next` without asking. `next` 0: not a read state.
+struct ReadMove {
+    bool asks = false;
+    quint16 word = 0;
+    int next = 0;
+};
+
+ReadMove ask(quint16 word, int next) {
+    return {true, word, next};
+}
+
+ReadMove passTo(int next) {
+    return {false, 0, next};
+}
+
+// The pump record after record `step` (0 = flow ... 6 = duration); none when
+// the pump's part is over: the pump is not fitted, the firmware level has no
+// schedule records, or the duration is in.
+std::optional<quint16> nextPumpRecord(const KVX_Configurator& w, Pump pump, int step, bool fitted) {
     const kvx::PumpRecords& records = kvx::pumpRecords(pump);
-    const int next = firstState + step + 1;
     switch (step) {
     case 0:
-        if (!kvx::decodePumpFlowRecord(ui, pump, w.responseImage, w.firmwareLevel))
-            return false;
-        w.startGet(records.install, next);
-        return true;
+        return fitted ? std::optional(records.install) : std::nullopt;
     case 1:
-        kvx::decodePumpInstallRecord(ui, pump, w.responseImage);
-        w.startGet(records.run, next);
-        return true;
+        return records.run;
     case 2:
-        kvx::decodePumpRunRecord(ui, pump, w.responseImage);
-        w.startGet(records.volume, next);
-        return true;
+        return records.volume;
     case 3:
-        kvx::decodePumpVolumeRecord(ui, pump, w.responseImage);
-        w.startGet(records.cartridge, next);
-        return true;
+        return records.cartridge;
     case 4:
-        kvx::decodePumpCartridgeRecord(ui, pump, w.responseImage,
-                                       w.cartridgeIds[size_t(kvx::pumpIndex(pump))]);
-        if (w.firmwareLevel < 2)
-            return false;
-        w.startGet(records.start, next);
-        return true;
+        return readsPumpSchedule(w) ? std::optional(records.start) : std::nullopt;
     case 5:
-        kvx::decodePumpStartRecord(ui, pump, w.responseImage);
-        w.startGet(records.duration, next);
-        return true;
+        return records.duration;
     default:
-        kvx::decodePumpDurationRecord(ui, pump, w.responseImage);
-        return false;
+        return std::nullopt;
     }
 }
 
-bool inPumpStates(int state, int firstState) {
-    return state >= firstState && state < firstState + kPumpRecordSteps;
+// The chain itself: the move of `state`, where `fitted` is what the answer it
+// consumed said of its sensor or pump (the SEN55 record, a pump's flow
+// record). Every skip rule of the read is here, and only here: the read runs
+// these moves and its plan walks them.
+ReadMove readMoveAt(const KVX_Configurator& w, int state, bool fitted) {
+    const Ui_KVX_Configurator& ui = *w.ui;
+    if (const PumpPart* part = pumpPartAt(state)) {
+        if (const auto word = nextPumpRecord(w, part->pump, state - part->first, fitted))
+            return ask(*word, state + 1);
+        if (part->pump == Pump::C)
+            return ask(kvx::pumpRecords(Pump::D).flow, part->after);
+        return passTo(part->after);
+    }
+    if (state >= 204 && state <= 207) {
+        const int position = state - 203;
+        if (position < 4)
+            return ask(kvx::alphasenseRecordWord(position + 1), state + 1);
+        return readsGasFan(w) ? ask(kvx::kGasFanWord, 208) : passTo(297);
+    }
+    switch (state) {
+    // ---- main board ----
+    case 100:
+        return ui.Tab_Main->isEnabled() ? ask(kvx::kClockWord, 101) : passTo(200);
+    case 101:
+        return ask(kvx::kUtcOffsetWord, 102);
+    case 102:
+        return ask(kvx::kSampleIdWord, 103);
+    case 103:
+        return ask(kvx::kScheduleWord, 104);
+    case 104:
+        return ask(kvx::kSen55Word, 105);
+    case 105:
+        return fitted ? ask(kvx::kSen55SerialWord, 106) : passTo(195);
+    case 106:
+        return passTo(195);
+    case 195:
+        return ask(kvx::kMainLoggingWord, 196);
+    case 196:
+        return passTo(200);
+
+    // ---- gas board ----
+    case 200:
+        return ui.Tab_Gas->isEnabled() ? ask(kvx::kSgp41Word, 201) : passTo(300);
+    case 201:
+        return ask(kvx::kScd30Word, 202);
+    case 202:
+        return ask(kvx::kSfa30Word, 203);
+    case 203:
+        return ask(kvx::alphasenseRecordWord(1), 204);
+    case 208:
+        return readsFigaro(w) ? ask(kvx::kFigaroWord, 209) : passTo(297);
+    case 209:
+        return passTo(297);
+    case 297:
+        return ask(kvx::kGasLoggingWord, 298);
+    case 298:
+        return readsAlphasenseLogging(w) ? ask(kvx::kAlphasenseLoggingWord, 299) : passTo(300);
+    case 299:
+        return passTo(300);
+
+    // ---- filter pumps ----
+    case 300:
+        return ui.Tab_PumpA->isEnabled() ? ask(kvx::pumpRecords(Pump::A).flow, 301) : passTo(400);
+    case 398:
+        return ask(kvx::filterPumpLoggingWord(Pump::A), 399);
+    case 399:
+        return passTo(400);
+    case 400:
+        return ui.Tab_PumpB->isEnabled() ? ask(kvx::pumpRecords(Pump::B).flow, 401) : passTo(500);
+    case 498:
+        return ask(kvx::filterPumpLoggingWord(Pump::B), 499);
+    case 499:
+        return passTo(500);
+
+    // ---- sorbent pumps: Pump D's records go with the board's first page ----
+    case 500:
+        return ui.Tab_PumpC->isEnabled() ? ask(kvx::pumpRecords(Pump::C).flow, 501)
+                                         : passTo(kvx::kReadEnd);
+    case 598:
+        return ask(kvx::kPumpsCDLoggingWord, 599);
+    case 599:
+        return passTo(kvx::kReadEnd);
+    default:
+        return {};
+    }
+}
+
+// Decodes the answer that `state` consumes into the form. Returns what it said
+// of its sensor or pump: false for a SEN55 or a pump that reports itself not
+// fitted, true otherwise.
+bool consumeAnswer(KVX_Configurator& w, int state) {
+    Ui_KVX_Configurator& ui = *w.ui;
+    const kvx::ConfigImage& answer = w.responseImage;
+    if (const PumpPart* part = pumpPartAt(state)) {
+        const Pump pump = part->pump;
+        switch (state - part->first) {
+        case 0:
+            return kvx::decodePumpFlowRecord(ui, pump, answer, w.firmwareLevel);
+        case 1:
+            kvx::decodePumpInstallRecord(ui, pump, answer);
+            break;
+        case 2:
+            kvx::decodePumpRunRecord(ui, pump, answer);
+            break;
+        case 3:
+            kvx::decodePumpVolumeRecord(ui, pump, answer);
+            break;
+        case 4:
+            kvx::decodePumpCartridgeRecord(ui, pump, answer,
+                                           w.cartridgeIds[size_t(kvx::pumpIndex(pump))]);
+            break;
+        case 5:
+            kvx::decodePumpStartRecord(ui, pump, answer);
+            break;
+        default:
+            kvx::decodePumpDurationRecord(ui, pump, answer);
+            break;
+        }
+        return true;
+    }
+    if (state >= 204 && state <= 207) {
+        const int position = state - 203;
+        kvx::decodeAlphasenseRecord(ui, position, answer, w.firmwareLevel,
+                                    w.alphasensePartners[size_t(position - 1)]);
+        if (position == 4)
+            kvx::showGasFanRow(ui, readsGasFan(w));
+        return true;
+    }
+    switch (state) {
+    case 101:
+        kvx::decodeClockRecord(ui, answer);
+        break;
+    case 102:
+        kvx::decodeUtcOffsetRecord(ui, answer);
+        break;
+    case 103:
+        kvx::decodeSampleIdRecord(ui, answer);
+        break;
+    case 104:
+        kvx::decodeScheduleRecord(ui, answer);
+        break;
+    case 105:
+        return kvx::decodeSen55Record(ui, answer);
+    case 106:
+        kvx::decodeSen55SerialRecord(ui, answer);
+        break;
+    case 196:
+        kvx::decodeMainLoggingRecord(ui, answer);
+        break;
+    case 201:
+        kvx::decodeSgp41Record(ui, answer);
+        break;
+    case 202:
+        kvx::decodeScd30Record(ui, answer);
+        break;
+    case 203:
+        kvx::decodeSfa30Record(ui, answer);
+        break;
+    case 208:
+        kvx::decodeGasFanRecord(ui, answer);
+        break;
+    case 209:
+        kvx::decodeFigaroRecord(ui, answer, w.readBack);
+        break;
+    case 298:
+        kvx::decodeGasLoggingRecord(ui, answer, w.firmwareLevel, w.readBack);
+        break;
+    case 299:
+        kvx::decodeAlphasenseLoggingRecord(ui, answer);
+        break;
+    case 399:
+        kvx::decodeFilterPumpLoggingRecord(ui, Pump::A, answer);
+        break;
+    case 499:
+        kvx::decodeFilterPumpLoggingRecord(ui, Pump::B, answer);
+        break;
+    case 599:
+        kvx::decodePumpsCDLoggingRecord(ui, answer);
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+// What the form knows now of the sensor or pump whose answer `state`
+// consumes: fitted unless a read found it not fitted.
+bool fittedAsShown(const KVX_Configurator& w, int state) {
+    if (state == 105)
+        return w.ui->sen55->isEnabled();
+    if (const PumpPart* part = pumpPartAt(state); part && state == part->first)
+        return kvx::pumpWidgets(*w.ui, part->pump).flowRate->isEnabled();
+    return true;
 }
 
 } // namespace
+
+namespace kvx {
+
+int plannedReadExchanges(const KVX_Configurator& w) {
+    int exchanges = 0;
+    int state = kReadStates.first;
+    // The bound only guards the loop; the chain has far fewer states.
+    for (int step = 0; step < 200 && state != kReadEnd; ++step) {
+        const ReadMove move = readMoveAt(w, state, fittedAsShown(w, state));
+        if (move.next == 0)
+            break;
+        exchanges += move.asks ? 1 : 0;
+        state = move.next;
+    }
+    return exchanges;
+}
+
+} // namespace kvx
 
 void KVX_Configurator::KVXReadButtonPressed() {
     if (!canStartWorkflow())
@@ -88,48 +340,16 @@ void KVX_Configurator::KVXReadButtonPressed() {
     if (answer != QMessageBox::Yes || !canStartWorkflow())
         return;
     lockButtons();
-    sessionState = 100;
+    sessionState = kvx::kReadStates.first;
 }
 
 void KVX_Configurator::runReadState() {
     const int state = sessionState;
-
-    // ---- first states of each board: the page test comes before the wait ----
-    switch (state) {
-    case 100:
+    if (state == kvx::kReadStates.first) {
         readBack = kvx::ReadBackState{};
         keptAsRead.clear();
-        if (!ui->Tab_Main->isEnabled()) {
-            sessionState = 200;
-            return;
-        }
-        break;
-    case 200:
-        if (!ui->Tab_Gas->isEnabled()) {
-            sessionState = 300;
-            return;
-        }
-        break;
-    case 300:
-        if (!ui->Tab_PumpA->isEnabled()) {
-            sessionState = 400;
-            return;
-        }
-        break;
-    case 400:
-        if (!ui->Tab_PumpB->isEnabled()) {
-            sessionState = 500;
-            return;
-        }
-        break;
-    case 500:
-        // Pump D's records go with the sorbent board's first page.
-        if (!ui->Tab_PumpC->isEnabled()) {
-            sessionState = 1100;
-            return;
-        }
-        break;
-    case 1100:
+    }
+    if (state == kvx::kReadEnd) {
         // Skipped boards pass on without waiting; nothing is unlocked while
         // the link is busy or being taken down (a reset then ends the read).
         if (!linkIdle())
@@ -137,167 +357,23 @@ void KVX_Configurator::runReadState() {
         keptAsRead = changes->keptAsOnInstrument();
         changes->schedule();
         unlockButtons();
-        sessionState = 0;
+        sessionState = kvx::kStateIdle;
         return;
-    default:
-        break;
     }
-
+    if (boardStart(state)) {
+        const ReadMove move = readMoveAt(*this, state, true);
+        if (move.next != 0 && !move.asks) {
+            sessionState = move.next;
+            return;
+        }
+    }
     if (!linkIdle())
         return;
-
-    // ---- pumps ----
-    if (inPumpStates(state, 301)) {
-        if (!pumpRecordStep(*this, Pump::A, state - 301, 301))
-            sessionState = 398;
+    const ReadMove move = readMoveAt(*this, state, consumeAnswer(*this, state));
+    if (move.next == 0)
         return;
-    }
-    if (inPumpStates(state, 401)) {
-        if (!pumpRecordStep(*this, Pump::B, state - 401, 401))
-            sessionState = 498;
-        return;
-    }
-    if (inPumpStates(state, 501)) {
-        if (!pumpRecordStep(*this, Pump::C, state - 501, 501))
-            startGet(kvx::pumpRecords(Pump::D).flow, 508);
-        return;
-    }
-    if (inPumpStates(state, 508)) {
-        if (!pumpRecordStep(*this, Pump::D, state - 508, 508))
-            sessionState = 598;
-        return;
-    }
-    if (state >= 204 && state <= 207) {
-        const int position = state - 203;
-        kvx::decodeAlphasenseRecord(*ui, position, responseImage, firmwareLevel,
-                                    alphasensePartners[size_t(position - 1)]);
-        if (position < 4) {
-            startGet(kvx::alphasenseRecordWord(position + 1), state + 1);
-        } else if (firmwareLevel > 2) {
-            kvx::showGasFanRow(*ui, true);
-            startGet(kvx::kGasFanWord, 208);
-        } else {
-            kvx::showGasFanRow(*ui, false);
-            sessionState = 297;
-        }
-        return;
-    }
-
-    switch (state) {
-    // ---- main board ----
-    case 100:
-        startGet(kvx::kClockWord, 101);
-        break;
-    case 101:
-        kvx::decodeClockRecord(*ui, responseImage);
-        startGet(kvx::kUtcOffsetWord, 102);
-        break;
-    case 102:
-        kvx::decodeUtcOffsetRecord(*ui, responseImage);
-        startGet(kvx::kSampleIdWord, 103);
-        break;
-    case 103:
-        kvx::decodeSampleIdRecord(*ui, responseImage);
-        startGet(kvx::kScheduleWord, 104);
-        break;
-    case 104:
-        kvx::decodeScheduleRecord(*ui, responseImage);
-        startGet(kvx::kSen55Word, 105);
-        break;
-    case 105:
-        if (kvx::decodeSen55Record(*ui, responseImage))
-            startGet(kvx::kSen55SerialWord, 106);
-        else
-            sessionState = 195;
-        break;
-    case 106:
-        kvx::decodeSen55SerialRecord(*ui, responseImage);
-        sessionState = 195;
-        break;
-    case 195:
-        startGet(kvx::kMainLoggingWord, 196);
-        break;
-    case 196:
-        kvx::decodeMainLoggingRecord(*ui, responseImage);
-        sessionState = 200;
-        break;
-
-    // ---- gas board ----
-    case 200:
-        startGet(kvx::kSgp41Word, 201);
-        break;
-    case 201:
-        kvx::decodeSgp41Record(*ui, responseImage);
-        startGet(kvx::kScd30Word, 202);
-        break;
-    case 202:
-        kvx::decodeScd30Record(*ui, responseImage);
-        startGet(kvx::kSfa30Word, 203);
-        break;
-    case 203:
-        kvx::decodeSfa30Record(*ui, responseImage);
-        startGet(kvx::alphasenseRecordWord(1), 204);
-        break;
-    case 208:
-        kvx::decodeGasFanRecord(*ui, responseImage);
-        if (firmwareLevel < 4)
-            sessionState = 297;
-        else
-            startGet(kvx::kFigaroWord, 209);
-        break;
-    case 209:
-        kvx::decodeFigaroRecord(*ui, responseImage, readBack);
-        sessionState = 297;
-        break;
-    case 297:
-        startGet(kvx::kGasLoggingWord, 298);
-        break;
-    case 298:
-        kvx::decodeGasLoggingRecord(*ui, responseImage, firmwareLevel, readBack);
-        if (firmwareLevel == 0)
-            sessionState = 300;
-        else
-            startGet(kvx::kAlphasenseLoggingWord, 299);
-        break;
-    case 299:
-        kvx::decodeAlphasenseLoggingRecord(*ui, responseImage);
-        sessionState = 300;
-        break;
-
-    // ---- filter pumps ----
-    case 300:
-        startGet(kvx::pumpRecords(Pump::A).flow, 301);
-        break;
-    case 398:
-        startGet(kvx::filterPumpLoggingWord(Pump::A), 399);
-        break;
-    case 399:
-        kvx::decodeFilterPumpLoggingRecord(*ui, Pump::A, responseImage);
-        sessionState = 400;
-        break;
-    case 400:
-        startGet(kvx::pumpRecords(Pump::B).flow, 401);
-        break;
-    case 498:
-        startGet(kvx::filterPumpLoggingWord(Pump::B), 499);
-        break;
-    case 499:
-        kvx::decodeFilterPumpLoggingRecord(*ui, Pump::B, responseImage);
-        sessionState = 500;
-        break;
-
-    // ---- sorbent pumps ----
-    case 500:
-        startGet(kvx::pumpRecords(Pump::C).flow, 501);
-        break;
-    case 598:
-        startGet(kvx::kPumpsCDLoggingWord, 599);
-        break;
-    case 599:
-        kvx::decodePumpsCDLoggingRecord(*ui, responseImage);
-        sessionState = 1100;
-        break;
-    default:
-        break;
-    }
+    if (move.asks)
+        startGet(move.word, move.next);
+    else
+        sessionState = move.next;
 }

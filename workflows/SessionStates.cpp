@@ -1,14 +1,8 @@
 // The session state dispatcher: every code goes to the workflow that owns its
-// family. A state that needs the instrument waits for the link to be idle,
-// builds the request image and starts one exchange; the next state consumes it.
-//
-//   1..4                     connection: ready page, firmware level, pages, connected page
-//   100..196, 200..599, 1100 reading the configuration
-//   197..199                 instrument clock
-//   600..1099, 1200          writing the configuration (798/799 excepted)
-//   798, 799                 SCD30 forced calibration
-//   1300..1307               pump start/stop
-//   1400..1403               pump stop before a write
+// family (workflows/SessionStates.h). A state that needs the instrument waits
+// for the link to be idle, builds the request image and starts one exchange;
+// the next state consumes it.
+#include "workflows/SessionStates.h"
 #include "app/KVX_Configurator.h"
 #include "image/boards/PumpWidgets.h"
 #include "link/LinkConstants.h"
@@ -21,22 +15,35 @@ void KVX_Configurator::runSessionState() {
     // Every record a read receives is kept (the read consumes it in the state
     // after its cfg_get, with the link idle): a write sends back from it what
     // no control could change.
-    if (s > 100 && s < 600 && linkIdle() && commandWord == kvx::kCfgGet)
+    if (s > kvx::kReadStates.first && s <= kvx::kReadStates.last && linkIdle() &&
+        commandWord == kvx::kCfgGet)
         readBack.records.insert(requestImage.requestWord(), responseImage);
-    if (queuedPumpState != 0 && s != queuedPumpState)
+    if (queuedPumpState != 0 && s != queuedPumpState) {
         runPumpState(); // a pump command left behind by a link reset is dropped
-    else if (s >= 1 && s <= 4)
+        return;
+    }
+    switch (kvx::workflowOf(s)) {
+    case kvx::Workflow::Connection:
         runConnectionState();
-    else if (s >= 197 && s <= 199)
+        break;
+    case kvx::Workflow::Clock:
         runClockState();
-    else if (s == 798 || s == 799)
+        break;
+    case kvx::Workflow::Calibration:
         runCalibrationState();
-    else if ((s >= 100 && s < 600) || s == 1100)
+        break;
+    case kvx::Workflow::Read:
         runReadState();
-    else if ((s >= 600 && s < 1100) || s == 1200 || (s >= 1400 && s <= 1403))
+        break;
+    case kvx::Workflow::Write:
         runWriteState();
-    else if (s >= 1300 && s <= 1307)
+        break;
+    case kvx::Workflow::PumpCommand:
         runPumpState();
+        break;
+    case kvx::Workflow::None:
+        break;
+    }
 }
 
 void KVX_Configurator::startGet(quint16 requestWord, int nextState) {

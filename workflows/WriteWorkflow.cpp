@@ -22,7 +22,9 @@
 #include "image/boards/SorbentPumpCodec.h"
 #include "link/LinkConstants.h"
 #include "ui_KVX_Configurator.h"
+#include "workflows/ChainPlan.h"
 #include "workflows/Changes.h"
+#include "workflows/SessionStates.h"
 
 #include <QMessageBox>
 
@@ -169,35 +171,54 @@ int afterFlowOrStart(const KVX_Configurator& w, const PumpChain& chain, const Pu
     return chain.after;
 }
 
-bool pumpStep(KVX_Configurator& w, const PumpChain& chain, int step) {
-    Ui_KVX_Configurator& ui = *w.ui;
+// What one state of the write does. The chain runs these moves, and its plan
+// walks them without sending anything, so every skip rule of the write is in
+// writeMoveAt and what it calls, and only there.
+struct WriteMove {
+    enum Kind {
+        Stay,      // not a state of this chain
+        PassOn,    // nothing to write here: on to `next` in the same tick
+        WaitThen,  // on to `next` once the link is idle
+        Record,    // write record `word` from the form, then `next`
+        Cartridge, // stamp and write `pump`'s new cartridge, then `next`
+        StopPump,  // stop `pump` before the records, then `next`
+        Finish,    // the end: unlock the buttons
+    };
+    Kind kind = Stay;
+    int next = 0;
+    quint16 word = 0;
+    Pump pump = Pump::A;
+
+    bool writes() const { return kind == Record || kind == Cartridge || kind == StopPump; }
+};
+
+WriteMove passTo(int next) {
+    return {WriteMove::PassOn, next};
+}
+
+WriteMove record(quint16 word, int next) {
+    return {WriteMove::Record, next, word};
+}
+
+WriteMove pumpMove(const KVX_Configurator& w, const PumpChain& chain, int step) {
+    const Ui_KVX_Configurator& ui = *w.ui;
     const Pump pump = chain.pump;
     const PumpWidgets p = pumpWidgets(ui, pump);
     switch (step) {
     case CartridgeStep:
         if (!pumpCartridgeChanged(ui, pump, w.cartridgeIds))
-            return passOn(w, chain.first + FlowStep);
-        return send(w, chain.first + FlowStep, [&](ConfigImage& request) {
-            // A new cartridge: stamp it with the computer's local time, once,
-            // and start its counters afresh. The ID last read is kept, so a
-            // second write without a read stamps it again.
-            const QDateTime now = localNow(w);
-            p.install->setText(QStringLiteral("On ") + now.toString(QStringLiteral("MM/dd/yyyy")) +
-                               QStringLiteral(" @ ") + now.toString(QStringLiteral("hh:mm")));
-            p.run->setText(QStringLiteral("0"));
-            p.volume->setText(QStringLiteral("0"));
-            encodePumpCartridgeRecord(ui, pump, request, now);
-        });
+            return passTo(chain.first + FlowStep);
+        return {WriteMove::Cartridge, chain.first + FlowStep, 0, pump};
     case FlowStep: {
         const int next = afterFlowOrStart(w, chain, p, false);
         if (!p.flowRate->isEnabled())
-            return passOn(w, next);
-        return sendRecord(w, next, pumpRecords(pump).flow);
+            return passTo(next);
+        return record(pumpRecords(pump).flow, next);
     }
     case StartStep:
-        return sendRecord(w, afterFlowOrStart(w, chain, p, true), pumpRecords(pump).start);
+        return record(pumpRecords(pump).start, afterFlowOrStart(w, chain, p, true));
     default:
-        return sendRecord(w, chain.after, pumpRecords(pump).duration);
+        return record(pumpRecords(pump).duration, chain.after);
     }
 }
 
@@ -207,18 +228,135 @@ bool pumpStep(KVX_Configurator& w, const PumpChain& chain, int step) {
 int nextPreludeState(const KVX_Configurator& w, int afterIndex) {
     for (int i = afterIndex + 1; i < 4; ++i) {
         if (w.heldPumpButtons[size_t(i)].stop)
-            return 1400 + i;
+            return kPumpStopStates.first + i;
     }
-    return 600;
+    return kWriteStates.first;
 }
 
-bool preludeStep(KVX_Configurator& w, int index) {
+WriteMove writeMoveAt(const KVX_Configurator& w, int state) {
+    const Ui_KVX_Configurator& ui = *w.ui;
+    const int level = w.firmwareLevel;
+
+    if (kPumpStopStates.holds(state)) {
+        const int index = state - kPumpStopStates.first;
+        return {WriteMove::StopPump, nextPreludeState(w, index), 0, kAllPumps[index]};
+    }
+
+    // Each board's first step looks at its page before anything else.
+    switch (state) {
+    case 600:
+        if (!ui.Tab_Main->isEnabled())
+            return passTo(700);
+        break;
+    case 700:
+        if (!ui.Tab_Gas->isEnabled())
+            return passTo(800);
+        break;
+    case 800:
+        if (!ui.Tab_PumpA->isEnabled())
+            return passTo(900);
+        break;
+    case 900:
+        if (!ui.Tab_PumpB->isEnabled())
+            return passTo(1000);
+        break;
+    case 1000:
+        if (!ui.Tab_PumpC->isEnabled())
+            return passTo(kWriteEnd);
+        break;
+    case kWriteEnd:
+        return {WriteMove::Finish};
+    default:
+        break;
+    }
+
+    if (const PumpChain* chain = pumpChainAt(state))
+        return pumpMove(w, *chain, state - chain->first);
+
+    switch (state) {
+    // ---- main board ----
+    case 600:
+        return record(kUtcOffsetWord, 601);
+    case 601:
+        return record(kSampleIdWord, 602);
+    case 602:
+        return record(kScheduleWord, 603);
+    case 603:
+        if (!ui.sen55->isEnabled())
+            return passTo(698);
+        return record(kSen55Word, 698);
+    case 698:
+        return record(kMainLoggingWord, 699);
+    case 699:
+        return {WriteMove::WaitThen, 700};
+
+    // ---- gas board ----
+    case 700:
+        if (!ui.sgp41->isEnabled())
+            return passTo(701);
+        return record(kSgp41Word, 701);
+    case 701:
+        if (!ui.sfa30->isEnabled())
+            return passTo(702);
+        return record(kSfa30Word, 702);
+    case 702:
+        if (!ui.scd30->isEnabled())
+            return passTo(703);
+        return record(kScd30Word, 703);
+    case 703:
+        return record(kAlphasenseModesWord, level < 3 ? 795 : 704);
+    case 704:
+        return record(kGasFanWord, level < 4 ? 795 : 705);
+    case 705:
+        return record(kFigaroWord, 795);
+    case 795:
+        return record(kGasLoggingWord, 796);
+    case 796:
+        if (level == 0)
+            return passTo(800);
+        return record(kAlphasenseLoggingWord, 797);
+    case 797:
+        return {WriteMove::WaitThen, 800};
+
+    // ---- pump logging ----
+    case 898:
+        return record(filterPumpLoggingWord(Pump::A), 899);
+    case 899:
+        return {WriteMove::WaitThen, 900};
+    case 998:
+        return record(filterPumpLoggingWord(Pump::B), 999);
+    case 999:
+        return {WriteMove::WaitThen, 1000};
+    case 1098:
+        return record(kPumpsCDLoggingWord, 1099);
+    case 1099:
+        return {WriteMove::WaitThen, kWriteEnd};
+    default:
+        return {};
+    }
+}
+
+// Waits for the link, then stamps the pump's new cartridge with the
+// computer's local time, once, starts its counters afresh and writes it. The
+// ID last read is kept, so a second write without a read stamps it again.
+bool sendCartridge(KVX_Configurator& w, Pump pump, int next) {
+    return send(w, next, [&](ConfigImage& request) {
+        const PumpWidgets p = pumpWidgets(*w.ui, pump);
+        const QDateTime now = localNow(w);
+        p.install->setText(QStringLiteral("On ") + now.toString(QStringLiteral("MM/dd/yyyy")) +
+                           QStringLiteral(" @ ") + now.toString(QStringLiteral("hh:mm")));
+        p.run->setText(QStringLiteral("0"));
+        p.volume->setText(QStringLiteral("0"));
+        encodePumpCartridgeRecord(*w.ui, pump, request, now);
+    });
+}
+
+bool stopPump(KVX_Configurator& w, Pump pump, int next) {
     if (!w.linkIdle())
         return kHold;
-    const Pump pump = kAllPumps[index];
     encodePumpRunRecord(*w.ui, pump, w.requestImage, false);
-    w.heldPumpButtons[size_t(index)].stop = false;
-    w.startSet(nextPreludeState(w, index));
+    w.heldPumpButtons[size_t(pumpIndex(pump))].stop = false;
+    w.startSet(next);
     return kHold;
 }
 
@@ -231,113 +369,31 @@ bool finishWrite(KVX_Configurator& w) {
         for (Pump pump : kAllPumps)
             pumpWidgets(*w.ui, pump).startButton->setEnabled(true);
     }
-    w.sessionState = 0;
+    w.sessionState = kStateIdle;
     return kHold;
 }
 
 // Runs the current step. Returns kPassOn when the chain moved on without
 // writing, so that the next step runs in the same tick.
 bool writeStep(KVX_Configurator& w) {
-    Ui_KVX_Configurator& ui = *w.ui;
-    const int state = w.sessionState;
-    const int level = w.firmwareLevel;
-
-    if (state >= 1400 && state <= 1403)
-        return preludeStep(w, state - 1400);
-
-    // Each board's first step looks at its page before anything else.
-    switch (state) {
-    case 600:
-        if (!ui.Tab_Main->isEnabled())
-            return passOn(w, 700);
-        break;
-    case 700:
-        if (!ui.Tab_Gas->isEnabled())
-            return passOn(w, 800);
-        break;
-    case 800:
-        if (!ui.Tab_PumpA->isEnabled())
-            return passOn(w, 900);
-        break;
-    case 900:
-        if (!ui.Tab_PumpB->isEnabled())
-            return passOn(w, 1000);
-        break;
-    case 1000:
-        if (!ui.Tab_PumpC->isEnabled())
-            return passOn(w, 1200);
-        break;
-    case 1200:
+    const WriteMove move = writeMoveAt(w, w.sessionState);
+    switch (move.kind) {
+    case WriteMove::PassOn:
+        return passOn(w, move.next);
+    case WriteMove::WaitThen:
+        return waitThenPassOn(w, move.next);
+    case WriteMove::Record:
+        return sendRecord(w, move.next, move.word);
+    case WriteMove::Cartridge:
+        return sendCartridge(w, move.pump, move.next);
+    case WriteMove::StopPump:
+        return stopPump(w, move.pump, move.next);
+    case WriteMove::Finish:
         return finishWrite(w);
-    default:
+    case WriteMove::Stay:
         break;
     }
-
-    if (const PumpChain* chain = pumpChainAt(state))
-        return pumpStep(w, *chain, state - chain->first);
-
-    switch (state) {
-    // ---- main board ----
-    case 600:
-        return sendRecord(w, 601, kUtcOffsetWord);
-    case 601:
-        return sendRecord(w, 602, kSampleIdWord);
-    case 602:
-        return sendRecord(w, 603, kScheduleWord);
-    case 603:
-        if (!ui.sen55->isEnabled())
-            return passOn(w, 698);
-        return sendRecord(w, 698, kSen55Word);
-    case 698:
-        return sendRecord(w, 699, kMainLoggingWord);
-    case 699:
-        return waitThenPassOn(w, 700);
-
-    // ---- gas board ----
-    case 700:
-        if (!ui.sgp41->isEnabled())
-            return passOn(w, 701);
-        return sendRecord(w, 701, kSgp41Word);
-    case 701:
-        if (!ui.sfa30->isEnabled())
-            return passOn(w, 702);
-        return sendRecord(w, 702, kSfa30Word);
-    case 702:
-        if (!ui.scd30->isEnabled())
-            return passOn(w, 703);
-        return sendRecord(w, 703, kScd30Word);
-    case 703:
-        return sendRecord(w, level < 3 ? 795 : 704, kAlphasenseModesWord);
-    case 704:
-        return sendRecord(w, level < 4 ? 795 : 705, kGasFanWord);
-    case 705:
-        return sendRecord(w, 795, kFigaroWord);
-    case 795:
-        return sendRecord(w, 796, kGasLoggingWord);
-    case 796:
-        if (level == 0)
-            return passOn(w, 800);
-        return sendRecord(w, 797, kAlphasenseLoggingWord);
-    case 797:
-        return waitThenPassOn(w, 800);
-
-    // ---- pump logging ----
-    case 898:
-        return sendRecord(w, 899, filterPumpLoggingWord(Pump::A));
-    case 899:
-        return waitThenPassOn(w, 900);
-    case 998:
-        return sendRecord(w, 999, filterPumpLoggingWord(Pump::B));
-    case 999:
-        return waitThenPassOn(w, 1000);
-    case 1098:
-        return sendRecord(w, 1099, kPumpsCDLoggingWord);
-    case 1099:
-        return waitThenPassOn(w, 1200);
-    default:
-        // Not a state of this chain: leave it alone.
-        return kHold;
-    }
+    return kHold;
 }
 
 } // namespace
@@ -444,9 +500,23 @@ QList<WriteWarning> scheduleWarnings(const Ui_KVX_Configurator& ui, const QDateT
     return warnings;
 }
 
+int plannedWriteExchanges(const KVX_Configurator& w, int issuingState) {
+    int exchanges = 0;
+    int state = issuingState;
+    // The bound only guards the loop; the chain has far fewer states.
+    for (int step = 0; step < 200; ++step) {
+        const WriteMove move = writeMoveAt(w, state);
+        if (move.kind == WriteMove::Stay || move.kind == WriteMove::Finish)
+            break;
+        exchanges += move.writes() ? 1 : 0;
+        state = move.next;
+    }
+    return exchanges;
+}
+
 int writeEntryState(KVX_Configurator& w) {
     if (w.firmwareLevel <= 4)
-        return 600;
+        return kWriteStates.first;
     for (KVX_Configurator::PumpButtonStates& held : w.heldPumpButtons)
         held.start = false;
     return nextPreludeState(w, -1);

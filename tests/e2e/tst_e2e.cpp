@@ -3,8 +3,11 @@
 // connect and full read, a write read back, kvx-sim going away (as a pulled
 // USB cable does) during each workflow, and the port leaving the system's
 // list, also while the link dies under the open question.
-// Each run also checks what the status bar says: progress and outcome.
+// Each run also checks what the status bar says: progress and outcome. The
+// line settings the window leaves on the terminal are what kvx-sim sees; one
+// run shows the shipped ones, and a port opened otherwise gets no answer.
 #include "link/Status.h"
+#include "link/SystemPlatform.h"
 #include "tests/support/PtySim.h"
 #include "workflows/Changes.h"
 
@@ -16,6 +19,31 @@
 
 using namespace kvx;
 using namespace kvx::test;
+
+namespace {
+
+// The shipped serial device with one line setting spoilt after the right ones.
+struct MisconfiguredPort : QSerialPortDevice {
+    std::function<void(QSerialPort&)> spoil;
+    void applyLinkSettings() override {
+        QSerialPortDevice::applyLinkSettings();
+        spoil(port);
+    }
+};
+
+// The line settings kvx-sim logged, in a form a test can compare.
+QString lineText(const QJsonObject& e) {
+    return QString("%1/%2 baud, %3 data bits, parity %4, %5 stop, flow %6, raw %7")
+        .arg(e.value("baud").toInt())
+        .arg(e.value("inputBaud").toInt())
+        .arg(e.value("dataBits").toInt())
+        .arg(e.value("parity").toString())
+        .arg(e.value("stopBits").toInt())
+        .arg(e.value("flowControl").toString())
+        .arg(e.value("raw").toBool() ? "yes" : "no");
+}
+
+} // namespace
 
 class EndToEndTest : public QObject, PtySim {
     Q_OBJECT
@@ -92,8 +120,12 @@ private slots:
         SimRig reference("full");
         QVERIFY(reference.connect());
         QVERIFY(startWatched({"--preset", "full", "--nul", "--line-feeds", "--garbage", "5",
-                              "--chunk", "7", "--chunk-delay", "3"}));
+                              "--chunk", "7", "--chunk-delay", "3", "--strict-line"}));
         checkRead(true);
+        const QList<QJsonObject> line = logged("line");
+        QVERIFY(!line.isEmpty());
+        QCOMPARE(lineText(line.last()),
+                 "115200/115200 baud, 8 data bits, parity none, 1 stop, flow none, raw yes");
         QCOMPARE(loggedLines(), reference.lines());
         const QMap<QString, QString> want = formValues(reference.w()), got = formValues(*w);
         QVERIFY2(got == want, qPrintable(differences(want, got)));
@@ -272,6 +304,47 @@ private slots:
             w->KVXDisconnectButtonPressed();
             QCOMPARE(script.answered(), 2);
         }
+    }
+
+    // A port opened at another speed or framing: the strict kvx-sim answers
+    // junk, no prompt comes, the window gives the link up after its tries and
+    // says why. kvx-sim saw what the window set. (A Linux pseudo-terminal
+    // always reads 8 data bits and no parity, whatever the port asked for.)
+    void wrongLineSettings_data() {
+        QTest::addColumn<QStringList>("fields"); // what is spoilt (the row)|as kvx-sim logs it
+        for (const char* row :
+             {"9600 baud|9600/9600 baud, 8 data bits, parity none, 1 stop, flow none, raw yes",
+              "2 stop bits|115200/115200 baud, 8 data bits, parity none, 2 stop, flow none, raw "
+              "yes",
+              "hardware flow control|115200/115200 baud, 8 data bits, parity none, 1 stop, flow "
+              "hardware, raw yes"})
+            packedRow(row);
+    }
+    void wrongLineSettings() {
+        QFETCH(QStringList, fields);
+        auto device = std::make_unique<MisconfiguredPort>();
+        device->spoil = [what = QString(QTest::currentDataTag())](QSerialPort& port) {
+            if (what == "9600 baud")
+                port.setBaudRate(QSerialPort::Baud9600);
+            else if (what == "2 stop bits")
+                port.setStopBits(QSerialPort::TwoStop);
+            else
+                port.setFlowControl(QSerialPort::HardwareControl);
+        };
+        QVERIFY(start({"--preset", "minimal", "--strict-line"}, std::move(device)));
+        QTRY_VERIFY_WITH_TIMEOUT(ready(), 15000);
+        QCOMPARE(w->status->message(), QString("No prompt from the instrument on %1 after 4 tries: "
+                                               "is it switched on and connected? Disconnected.")
+                                           .arg(path));
+        QVERIFY(!w->ui->kvxOutputBox->toPlainText().contains("cli>"));
+        QVERIFY(loggedLines().isEmpty());
+        const QList<QJsonObject> faults = logged("fault"), line = logged("line");
+        QVERIFY(!faults.isEmpty());
+        for (const QJsonObject& fault : faults)
+            QCOMPARE(fault.value("fault").toString(), "wrong_line");
+        QVERIFY(!line.isEmpty());
+        QCOMPARE(lineText(line.first()), fields[0]);
+        QVERIFY(!line.first().value("right").toBool());
     }
 
     // The port leaves the list during the read and the question stays open

@@ -27,8 +27,9 @@ struct PtySim {
     QString logPath() const { return dir.filePath("sim.jsonl"); }
 
     // Starts kvx-sim with `args` and a window whose one port is its terminal,
-    // and presses Connect once the port list shows it.
-    bool start(const QStringList& args) {
+    // and presses Connect once the port list shows it. The window opens it
+    // with `serial`, or with the shipped program's QSerialPort when none.
+    bool start(const QStringList& args, std::unique_ptr<SerialDevice> serial = nullptr) {
         sim = std::make_unique<QProcess>();
         sim->start(QStringLiteral(KVX_SIM_EXE), args + QStringList{"--log", logPath()});
         if (!sim->waitForStarted(5000))
@@ -41,6 +42,7 @@ struct PtySim {
         *ports = QStringList{path};
         Platform platform;
         platform.ports = std::make_unique<ListedPorts>(ports);
+        platform.serial = std::move(serial);
         w = std::make_unique<KVX_Configurator>(std::move(platform));
         if (!QTest::qWaitFor([&] { return w->ui->kvxConnect->isEnabled(); }, 2000))
             return false;
