@@ -337,8 +337,9 @@ WriteMove writeMoveAt(const KVX_Configurator& w, int state) {
 }
 
 // Waits for the link, then stamps the pump's new cartridge with the
-// computer's local time, once, starts its counters afresh and writes it. The
-// ID last read is kept, so a second write without a read stamps it again.
+// computer's local time, once, starts its counters afresh and writes it. Once
+// the instrument confirms it, that cartridge is the one it holds: a second
+// write does not stamp it again.
 bool sendCartridge(KVX_Configurator& w, Pump pump, int next) {
     return send(w, next, [&](ConfigImage& request) {
         const PumpWidgets p = pumpWidgets(*w.ui, pump);

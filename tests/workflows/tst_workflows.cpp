@@ -307,6 +307,10 @@ private slots:
                                        QByteArray(11, '\0')});
             QCOMPARE(ui.pumpAInstall->text(), "On 03/08/2025 @ 01:30");
             QCOMPARE(ui.pumpARun->text() + ui.pumpAVolume->text(), "00");
+            // Written once: a second write keeps the stamp and the counters.
+            rig.pressWrite();
+            QVERIFY(rig.settle());
+            QCOMPARE(rig.sim().log().stores(0x8022).size(), 1);
         }
         if (instrument.contains("cartridges") || instrument.contains("pumps"))
             return;
