@@ -159,9 +159,10 @@ public:
         s.write.append(f);
         return s;
     }
-    // One entry per bit of a logging word with a box; the rest reserved.
-    void logging(const Page& page, quint16 word, const QList<std::pair<int, QStringList>>& bits,
-                 int minLevel = 0, int maxLevel = 0xFFFF) {
+    // One entry per bit of a logging word with a box; returns the bits used.
+    quint32 bitsWithBoxes(const Page& page, quint16 word,
+                          const QList<std::pair<int, QStringList>>& bits, int minLevel = 0,
+                          int maxLevel = 0xFFFF) {
         quint32 used = 0;
         for (const auto& [bit, boxes] : bits) {
             used |= 1u << bit;
@@ -177,9 +178,19 @@ public:
             s.minLevel = minLevel;
             s.maxLevel = maxLevel;
         }
-        Setting& r = add(page, QStringLiteral("logging.reserved"), QString(), Kind::Reserved, {});
+        return used;
+    }
+    // The bits of a logging word without a box.
+    void unusedBits(const Page& page, quint16 word, quint32 used, int minLevel = 0) {
+        Setting& r = add(page, QStringLiteral("logging.reserved"), QStringLiteral("Unused bits"),
+                         Kind::Reserved, {});
         same(r, at(word, 2, 4, ~used));
         r.minLevel = minLevel;
+    }
+    // A logging word: its bits with a box, the rest reserved.
+    void logging(const Page& page, quint16 word, const QList<std::pair<int, QStringList>>& bits,
+                 int minLevel = 0) {
+        unusedBits(page, word, bitsWithBoxes(page, word, bits, minLevel), minLevel);
     }
 };
 
@@ -230,7 +241,8 @@ void mainBoard(Builder& b) {
                      {2, QStringLiteral("Always Next Power-On")},
                      {1, QStringLiteral("Once Next Power-On")}};
 
-    Setting& flags = b.add(p, QStringLiteral("schedule.reserved"), QString(), Kind::Reserved, {});
+    Setting& flags = b.add(p, QStringLiteral("schedule.reserved"), QStringLiteral("Unused bits"),
+                           Kind::Reserved, {});
     Builder::same(flags, at(schedule, 2, 2, 0x7FFC));
 
     Setting& duration = b.add(p, QStringLiteral("schedule.duration"),
@@ -359,33 +371,20 @@ void gasBoard(Builder& b) {
                 QStringLiteral("SGP41RawNOX"), QStringLiteral("SFA30Formald"),
                 QStringLiteral("SFA30RH"), QStringLiteral("SFA30T")},
                6);
-    quint32 used = 0;
-    for (const auto& bit : own)
-        used |= 1u << bit.first;
-    Builder gas;
-    gas.logging(kGas, logging, own);
-    b.list += gas.list.mid(0, gas.list.size() - 1); // the reserved entry comes last, below
-    Builder figaro;
-    figaro.logging(kFigaro, logging,
-                   {{2, {QStringLiteral("figaroLogOutput")}},
-                    {3, {QStringLiteral("figaroLogGain1")}},
-                    {4, {QStringLiteral("figaroLogOffset")}},
-                    {5, {QStringLiteral("figaroLogReference")}}},
-                   1);
-    b.list += figaro.list.mid(0, figaro.list.size() - 1);
-    used |= 0x3Cu;
-    Builder raw;
-    raw.logging(kGas, logging,
-                bitsOf(QStringLiteral("gasLogAS"),
-                       {QStringLiteral("1Raw"), QStringLiteral("2Raw"), QStringLiteral("3Raw"),
-                        QStringLiteral("4Raw")},
-                       16),
-                0, 0);
-    b.list += raw.list.mid(0, raw.list.size() - 1);
-    used |= 0xF0000u;
-    Setting& reserved =
-        b.add(kGas, QStringLiteral("logging.reserved"), QString(), Kind::Reserved, {});
-    Builder::same(reserved, at(logging, 2, 4, ~used));
+    quint32 used = b.bitsWithBoxes(kGas, logging, own);
+    used |= b.bitsWithBoxes(kFigaro, logging,
+                            {{2, {QStringLiteral("figaroLogOutput")}},
+                             {3, {QStringLiteral("figaroLogGain1")}},
+                             {4, {QStringLiteral("figaroLogOffset")}},
+                             {5, {QStringLiteral("figaroLogReference")}}},
+                            1);
+    used |= b.bitsWithBoxes(kGas, logging,
+                            bitsOf(QStringLiteral("gasLogAS"),
+                                   {QStringLiteral("1Raw"), QStringLiteral("2Raw"),
+                                    QStringLiteral("3Raw"), QStringLiteral("4Raw")},
+                                   16),
+                            0, 0);
+    b.unusedBits(kGas, logging, used);
 }
 
 void alphasense(Builder& b) {
@@ -426,8 +425,8 @@ void alphasense(Builder& b) {
                              {4, QStringLiteral("Algorithm #4")}};
         algorithm.minLevel = 1;
 
-        Setting& reserved =
-            b.add(kAlphasense, QStringLiteral("%1.reserved").arg(n), QString(), Kind::Reserved, {});
+        Setting& reserved = b.add(kAlphasense, QStringLiteral("%1.reserved").arg(n),
+                                  QStringLiteral("Unused bits"), Kind::Reserved, {});
         reserved.write = {at(modes, 1 + n, 1, 0xF0)};
 
         for (const auto& [key, caption, control, form, offset] :
@@ -520,7 +519,8 @@ void pump(Builder& b, const PumpKeys& k) {
     // The install stamp a write of a new cartridge carries is the computer's
     // time then, not a setting.
     Setting& written =
-        b.add(page, QStringLiteral("cartridge_stamp"), QString(), Kind::Reserved, {});
+        b.add(page, QStringLiteral("cartridge_stamp"),
+              QStringLiteral("Install stamp of a new cartridge"), Kind::Reserved, {});
     written.write = {at(word(1), 2, 4)};
     for (const auto& [name, caption, control, record] :
          {std::tuple{"run_time", "Run Time [Hrs]", "Run", 3},
@@ -593,18 +593,10 @@ void sorbentLogging(Builder& b) {
     const Page pumpD{"Tab_PumpD", "Pump D", "pumpd", 5};
     const Page shared{"Tab_PumpC", "Pump C", "pumpscd", 5};
     bits.append({26, {QStringLiteral("pumpCLogAtmo"), QStringLiteral("pumpDLogAtmo")}});
-    Builder sharedBits;
-    sharedBits.logging(shared, 0xC001, bits);
-    Builder d;
-    d.logging(pumpD, 0xC001, bitsOf(QStringLiteral("pumpDLog"), own, 4));
-    Builder c;
-    c.logging(pumpC, 0xC001, bitsOf(QStringLiteral("pumpCLog"), own, 15));
-    b.list += sharedBits.list.mid(0, sharedBits.list.size() - 1);
-    b.list += d.list.mid(0, d.list.size() - 1);
-    b.list += c.list.mid(0, c.list.size() - 1);
-    Setting& reserved =
-        b.add(shared, QStringLiteral("logging.reserved"), QString(), Kind::Reserved, {});
-    Builder::same(reserved, at(0xC001, 2, 4, 0xF8000000u));
+    quint32 used = b.bitsWithBoxes(shared, 0xC001, bits);
+    used |= b.bitsWithBoxes(pumpD, 0xC001, bitsOf(QStringLiteral("pumpDLog"), own, 4));
+    used |= b.bitsWithBoxes(pumpC, 0xC001, bitsOf(QStringLiteral("pumpCLog"), own, 15));
+    b.unusedBits(shared, 0xC001, used);
 }
 
 QList<Setting> buildCatalogue() {
