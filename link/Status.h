@@ -47,9 +47,9 @@ private:
     KVX_Configurator& w;
     QProgressBar* bar = nullptr;
     Chain chain = Chain::None;
-    int chainState = 0; // the state that began the chain (which clock, which pump)
-    int done = 0;       // exchanges started in this chain
-    int planned = 0;    // exchanges the chain will make
+    int chainState = 0;   // the state that began the chain (which clock, which pump)
+    int done = 0;         // exchanges started in this chain
+    int planned = 0;      // exchanges the chain will make
     qint64 startedMs = 0; // when the chain began, on the window's monotonic clock
     int lastLinkStep = 0; // the link step as the last link step left it
     bool disconnecting = false;
