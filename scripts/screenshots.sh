@@ -1,14 +1,46 @@
 #!/usr/bin/env bash
-# Remakes the status bar pictures in docs/ (status-read.png, status-open-failed.png)
-# and, when the package is installed, docs/installed.png: /usr/bin/KVX_Configurator
-# as the menu entry starts it, on a virtual display.
+# Remakes every picture in docs/ on a virtual display. It installs what it
+# needs, builds the programs and the picture takers in build/ (KVX_BUILD_DIR
+# names another; a folder that is already there keeps its generator and build
+# type), and for docs/installed.png builds and installs the Debian package
+# (scripts/package.sh --install) when it is not installed yet.
+# One picture (or one picture taker) is one line of the list at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/install-deps.sh all openbox dex
 build=${KVX_BUILD_DIR:-build}
-cmake --build "$build" -j"${KVX_JOBS:-2}" --target status_screens
-xvfb-run -a -s "-screen 0 1280x800x24" "$build/tests/screens/status_screens" docs
-if [ -x /usr/bin/KVX_Configurator ]; then
-  xvfb-run -a -s "-screen 0 1280x800x24" sh -c \
-    "/usr/bin/KVX_Configurator & app=\$!; '$build/tests/screens/status_screens' --screen docs/installed.png; kill \$app"
-  echo docs/installed.png
+if [ -f "$build/CMakeCache.txt" ]; then
+  cmake -S . -B "$build" > /dev/null
+else
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 fi
+cmake --build "$build" -j"${KVX_JOBS:-2}" --target kvx-demo kvx-sim status_screens form_screens
+screen="-screen 0 1280x800x24"
+
+# A program on a display of its own.
+on_display() {
+  xvfb-run -a -s "$screen" "$@"
+}
+
+# The installed package started the way the desktop starts it: its desktop
+# file run by dex, under a window manager that shows the window's icon in the
+# title bar; then the whole screen.
+installed() {
+  local desktop=/usr/share/applications/org.kvxv2.Configurator.desktop
+  [ -f "$desktop" ] || scripts/package.sh --install
+  xvfb-run -a -s "$screen" sh -c '
+    openbox & wm=$!
+    sleep 1
+    dex "$1" &
+    "$2" --screen "$3"
+    code=$?
+    kill $wm
+    exit $code' sh "$desktop" "$build/tests/screens/status_screens" "$1"
+  echo "$1"
+}
+
+on_display "$build/sim/kvx-demo" --screenshot docs/connection-tab.png --screenshot-after 1500
+on_display "$build/sim/kvx-demo" --auto-connect --screenshot docs/demo-connected.png
+on_display "$build/tests/screens/status_screens" docs # status-read.png, status-open-failed.png
+on_display "$build/tests/screens/form_screens" docs   # page-*.png, the ten pages
+installed docs/installed.png
