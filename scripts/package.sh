@@ -72,11 +72,15 @@ echo "no file holds $PWD"
 echo "== Hardening"
 for p in "${programs[@]}"; do
   bin=$unpacked/usr/bin/$p
-  readelf -h "$bin" | grep -q 'Type:[[:space:]]*DYN' || fail "$p is not PIE"
-  readelf -lW "$bin" | grep -q GNU_RELRO || fail "$p has no RELRO"
-  readelf -dW "$bin" | grep -q 'FLAGS.*BIND_NOW' || fail "$p is not bound now"
-  readelf -sW --dyn-syms "$bin" | grep -q __stack_chk_fail || fail "$p has no stack protector"
-  readelf -sW --dyn-syms "$bin" | grep -q '__[a-z_]*_chk@' || fail "$p has no fortified calls"
+  header=$(readelf -hW "$bin")
+  segments=$(readelf -lW "$bin")
+  dynamic=$(readelf -dW "$bin")
+  symbols=$(readelf --dyn-syms -W "$bin")
+  grep -q 'Type:[[:space:]]*DYN' <<< "$header" || fail "$p is not PIE"
+  grep -q GNU_RELRO <<< "$segments" || fail "$p has no RELRO"
+  grep -q 'FLAGS.*BIND_NOW' <<< "$dynamic" || fail "$p is not bound now"
+  grep -q __stack_chk_fail <<< "$symbols" || fail "$p has no stack protector"
+  grep -q '__[a-z_]*_chk@' <<< "$symbols" || fail "$p has no fortified calls"
   echo "$p: PIE, full RELRO, bind-now, stack protector, fortified calls"
 done
 
