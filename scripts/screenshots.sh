@@ -7,7 +7,7 @@
 # One picture (or one picture taker) is one line of the list at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh all openbox dex
+scripts/install-deps.sh all openbox dex x11-utils
 build=${KVX_BUILD_DIR:-build}
 if [ -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" > /dev/null
@@ -32,6 +32,13 @@ installed() {
     openbox & wm=$!
     sleep 1
     dex "$1" &
+    # Until the window is mapped (its WM_CLASS is the desktop entry'"'"'s StartupWMClass).
+    tries=0
+    until xwininfo -root -tree | grep -q "(\"KVX_Configurator\" \"KVX_Configurator\")"; do
+      tries=$((tries + 1))
+      [ $tries -lt 100 ] || { echo "the installed program did not show its window" >&2; exit 1; }
+      sleep 0.2
+    done
     "$2" --screen "$3"
     code=$?
     kill $wm
