@@ -15,7 +15,7 @@ else
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 fi
 cmake --build "$build" -j"${KVX_JOBS:-2}" --target kvx-demo kvx-sim status_screens form_screens
-screen="-screen 0 1280x800x24"
+screen="-screen 0 1280x860x24"
 
 # A program on a display of its own.
 on_display() {
@@ -28,8 +28,19 @@ on_display() {
 installed() {
   local desktop=/usr/share/applications/org.kvxv2.Configurator.desktop
   [ -f "$desktop" ] || scripts/package.sh --install
+  # A large title font, so that the title bar's icon is large enough to see.
+  local rc
+  rc=$(mktemp)
+  cat > "$rc" << 'RC'
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <theme>
+    <titleLayout>NLIMC</titleLayout>
+    <font place="ActiveWindow"><name>sans</name><size>22</size><weight>bold</weight></font>
+  </theme>
+</openbox_config>
+RC
   xvfb-run -a -s "$screen" sh -c '
-    openbox & wm=$!
+    openbox --config-file "$4" & wm=$!
     sleep 1
     dex "$1" &
     # Until the window is mapped (its WM_CLASS is the desktop entry'"'"'s StartupWMClass).
@@ -41,8 +52,10 @@ installed() {
     done
     "$2" --screen "$3"
     code=$?
+    # The program ends with the display ("The X11 connection broke").
     kill $wm
-    exit $code' sh "$desktop" "$build/tests/screens/status_screens" "$1"
+    exit $code' sh "$desktop" "$build/tests/screens/status_screens" "$1" "$rc"
+  rm -f "$rc"
   echo "$1"
 }
 
