@@ -15,7 +15,7 @@ if [ -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" > "$build.log"
 else
   echo "Building the configurator and the simulator in $build/ first" \
-    "(about two minutes on two cores; later starts skip it)."
+    "(one to two minutes on two cores; later starts skip it)."
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVX_BUILD_TESTS=OFF \
     > "$build.log"
 fi
