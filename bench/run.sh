@@ -17,7 +17,11 @@ source_dir=$(dirname "$here")
 build=${KVX_BENCH_BUILD:-$source_dir/build}
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
-cmake -S "$source_dir" -B "$build" -G Ninja > /dev/null
+if [ -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$source_dir" -B "$build" > /dev/null # keeps the folder's generator
+else
+    cmake -S "$source_dir" -B "$build" -G Ninja > /dev/null
+fi
 cmake --build "$build" -j2 --target kvx-bench kvx-sim KVX_Configurator > /dev/null
 "$build/bench/kvx-bench" --idle-seconds "$seconds" --runs "${KVX_BENCH_RUNS:-3}"
 shipped=$("$here/idle_cpu.sh" "$build" "$seconds" | sed -n 's/^idle CPU: \([0-9.]*%\).*/\1/p')

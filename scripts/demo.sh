@@ -1,11 +1,24 @@
 #!/usr/bin/env bash
-# Builds KVX Configurator and the instrument simulator, then opens the
-# configurator against a simulated KVXv2 (full preset): the simulator's port is
-# listed and selected, so Connect works at once. Extra arguments go to the
-# simulator (e.g. --preset mixed). Closing the window stops the simulator.
+# Opens the configurator against a simulated KVXv2 (full preset): the
+# simulator's port is listed and selected, so Connect works at once. Extra
+# arguments go to kvx-demo and the simulator (e.g. --preset mixed). Closing the
+# window stops the simulator.
+# It installs what the build needs (compiler, CMake, Ninja, Qt; nothing for the
+# tests) and builds the two programs in a folder of its own, build-demo/
+# (KVX_DEMO_BUILD names another), before the first start.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > build.log
-cmake --build build -j"${KVX_JOBS:-2}" --target KVX_Configurator kvx-sim kvx-demo
-exec build/sim/kvx-demo "$@"
+scripts/install-deps.sh demo
+build=${KVX_DEMO_BUILD:-build-demo}
+if [ -f "$build/CMakeCache.txt" ]; then
+  # Keep the generator and build type the folder was made with.
+  cmake -S . -B "$build" > "$build.log"
+else
+  echo "Building the configurator and the simulator in $build/ first" \
+    "(one to two minutes on two cores; later starts skip it)."
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVX_BUILD_TESTS=OFF \
+    > "$build.log"
+fi
+cmake --build "$build" -j"${KVX_JOBS:-2}" --target KVX_Configurator kvx-sim kvx-demo >> "$build.log" ||
+  { tail -n 30 "$build.log" >&2; exit 1; }
+exec "$build/sim/kvx-demo" "$@"

@@ -1,17 +1,37 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages needed to build, run and test KVX Configurator.
+# Installs the Debian 12 packages KVX Configurator needs, with apt-get as root
+# or through sudo:
+#   scripts/install-deps.sh             build, run and test everything (the test command)
+#   scripts/install-deps.sh demo        build and run the demo only
+#   scripts/install-deps.sh PACKAGE...  these packages (sets and names mix)
+# Without root and without sudo it prints the one apt-get line to run as root.
 set -euo pipefail
-packages=(
-  cmake ninja-build g++ clang-14 libclang-rt-14-dev clang-format
-  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-  xvfb xauth procps
-)
+demo=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev)
+all=("${demo[@]}" clang-14 libclang-rt-14-dev clang-format xvfb xauth procps)
+[ $# -gt 0 ] || set -- all
+packages=()
+for arg in "$@"; do
+  case "$arg" in
+  all) packages+=("${all[@]}") ;;
+  demo) packages+=("${demo[@]}") ;;
+  *) packages+=("$arg") ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+if [ "$(id -u)" -eq 0 ]; then
+  as_root=()
+elif command -v sudo > /dev/null; then
+  as_root=(sudo)
+else
+  echo "These Debian packages are missing: ${missing[*]}" >&2
+  echo "Install them as root (for example after su -), then run this again:" >&2
+  echo "  apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi
+echo "Installing ${missing[*]}"
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite:
 # the sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer)
-# first, then the bounded fuzz runs, then the plain build with a bounded soak run
-# and the suite, whose CTest summary closes the output.
+# first, then the bounded fuzz runs, then the plain build (compiler warnings are
+# errors there) with a bounded soak run and the suite, whose CTest summary closes
+# the output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -25,8 +26,11 @@ if [ -x fuzz/run.sh ]; then
   fuzz/run.sh "${KVX_FUZZ_SECONDS:-60}"
 fi
 
-echo "== Build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > build.log
+echo "== Build (warnings are errors)"
+# A build/ made before keeps its generator.
+generator=(-G Ninja)
+[ -f build/CMakeCache.txt ] && generator=()
+cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVX_WERROR=ON > build.log
 cmake --build build -j"$jobs"
 
 echo "== Soak (bounded: ${KVX_SOAK_CYCLES:=200} cycles)"

@@ -27,12 +27,15 @@ void onSignal(int) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("kvx-sim");
+    QCoreApplication::setApplicationVersion(KVX_VERSION_TEXT);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Simulated KVXv2 instrument on a pseudo-terminal. Prints the terminal's path on the "
-        "first line, then serves until SIGTERM or SIGINT.");
+        "first line, then serves until SIGTERM or SIGINT. --preset and --config exclude each "
+        "other.");
     parser.addHelpOption();
+    parser.addVersionOption();
     kvx::sim::addInstrumentOptions(parser);
     parser.addOption(
         {"log", "Write every command and stored record as JSON lines to FILE.", "file"});

@@ -11,13 +11,31 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QIcon>
 #include <QProcess>
 #include <QScreen>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
+
+constexpr char kHelpText[] =
+    "Usage: kvx-demo [options] [kvx-sim options]\n"
+    "Start the instrument simulator kvx-sim on a pseudo-terminal and open KVX\n"
+    "Configurator with the simulator's port selected, so that Connect works at\n"
+    "once. Closing the window stops the simulator.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help               Show this help and exit.\n"
+    "  -v, --version            Show the version and exit.\n"
+    "  --auto-connect           Press Connect once the window is up.\n"
+    "  --screenshot FILE        Save a picture of the window to FILE, then close it.\n"
+    "  --screenshot-after MS    When to take the picture (default 8000 ms).\n"
+    "\n"
+    "Every other argument goes to kvx-sim (default --preset full); kvx-sim --help\n"
+    "lists them. See kvx-demo(1).\n";
 
 // The one port the demo offers: the simulator's pseudo-terminal.
 class DemoPorts : public kvx::PortSource {
@@ -29,17 +47,30 @@ private:
     QString port;
 };
 
+// kvx-sim beside the demo (the build folder, /usr/bin), else the one on the PATH.
 QString simulatorPath() {
     const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath("kvx-sim");
     if (QFileInfo(beside).isExecutable())
         return beside;
-    return QStringLiteral(KVX_SIM_EXE);
+    return QStringLiteral("kvx-sim");
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Answered before the window, so that they need no display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kHelpText, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "-v") == 0 || std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kvx-demo %s\n", KVX_VERSION_TEXT);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/kvx/org.kvxv2.Configurator.png")));
 
     bool autoConnect = false;
     QString screenshot;

@@ -1,3 +1,4 @@
+// clang-format off
 // Holds one widget include on purpose.
 #pragma once
 #include <QtCore/QString>
