@@ -14,7 +14,7 @@ if [ -f "$build/CMakeCache.txt" ]; then
 else
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 fi
-cmake --build "$build" -j"${KVX_JOBS:-2}" --target kvx-demo kvx-sim status_screens form_screens
+cmake --build "$build" -j"${KVX_JOBS:-2}" --target kvx-demo kvx-sim status_screens form_screens change_screens
 screen="-screen 0 1280x860x24"
 
 # A program on a display of its own.
@@ -63,4 +63,5 @@ on_display "$build/sim/kvx-demo" --screenshot docs/connection-tab.png --screensh
 on_display "$build/sim/kvx-demo" --auto-connect --screenshot docs/demo-connected.png
 on_display "$build/tests/screens/status_screens" docs # status-read.png, status-open-failed.png
 on_display "$build/tests/screens/form_screens" docs   # page-*.png, the ten pages
+on_display "$build/tests/screens/change_screens" docs # changes-marked.png, changes-write-question.png
 installed docs/installed.png
