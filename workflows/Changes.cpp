@@ -19,6 +19,8 @@
 #include <QStyle>
 #include <QTabWidget>
 
+#include <algorithm>
+
 namespace kvx {
 
 namespace {
@@ -258,7 +260,9 @@ QStringList ChangeTracker::keptAsOnInstrument() const {
 void ChangeTracker::keepUnedited(ConfigImage& request) const {
     const quint16 word = request.requestWord();
     for (const Setting& s : settingCatalogue()) {
-        if (s.read.isEmpty() || !applies(s) || edited(s))
+        const bool inRecord = std::any_of(s.write.cbegin(), s.write.cend(),
+                                          [word](const FieldPos& f) { return f.word == word; });
+        if (!inRecord || s.read.isEmpty() || !applies(s) || edited(s))
             continue;
         for (int i = 0; i < s.write.size() && i < s.read.size(); ++i) {
             const FieldPos& to = s.write[i];
