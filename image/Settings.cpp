@@ -733,18 +733,13 @@ bool copyField(const ConfigImage& from, const FieldPos& source, ConfigImage& to,
             setFieldValue(to, target, *v);
         return v.has_value();
     }
-    const int width = std::min(source.width, target.width);
-    if (!from.holds(source.at, std::min<int>(width, from.length - source.at)) ||
-        source.at >= from.length || target.at + width > kImageCapacity)
+    // Texts: what the source holds, zero bytes after it.
+    if (source.at >= from.length || target.at + target.width > kImageCapacity)
         return false;
-    const int available = std::min<int>(width, from.length - source.at);
-    for (int i = 0; i < width; ++i)
+    const int available = std::min<int>(source.width, from.length - source.at);
+    for (int i = 0; i < target.width; ++i)
         to.bytes[size_t(target.at + i)] = i < available ? from.bytes[size_t(source.at + i)] : 0;
-    int end = target.at + width;
-    // A text read back ends with a zero byte.
-    if (end < kImageCapacity && target.width < source.width + 1 && to.length <= end)
-        to.bytes[size_t(end++)] = 0;
-    to.length = quint16(std::max<int>(to.length, end));
+    to.length = quint16(std::max<int>(to.length, target.at + target.width));
     return true;
 }
 

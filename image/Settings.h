@@ -113,9 +113,9 @@ using RecordSet = QHash<quint16, ConfigImage>;
 std::optional<quint32> fieldValue(const ConfigImage& image, const FieldPos& field);
 // Puts `value` into the field's masked bits; the image grows to hold it.
 void setFieldValue(ConfigImage& image, const FieldPos& field, quint32 value);
-// Copies a field of any width from one record to another (a text field
-// ends with a zero byte where the target has room); false when `from` does
-// not hold it.
+// Copies a field of any width from one record to another (a text shorter
+// than the target is followed by zero bytes); false when `from` does not hold
+// it.
 bool copyField(const ConfigImage& from, const FieldPos& source, ConfigImage& to,
                const FieldPos& target);
 

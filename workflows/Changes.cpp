@@ -296,7 +296,13 @@ void ChangeTracker::stored(const ConfigImage& request) {
             }
             any = true;
             if (from.width > 4) {
+                // A text the instrument answers with ends with a zero byte.
                 copyField(request, from, *it, to);
+                const int end = to.at + to.width;
+                if (end < kImageCapacity) {
+                    it->bytes[size_t(end)] = 0;
+                    it->length = quint16(std::max(int(it->length), end + 1));
+                }
                 continue;
             }
             const std::optional<quint32> v = fieldValue(request, from);
