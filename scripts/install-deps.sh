@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang-14 libclang-rt-14-dev clang-format
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-  xvfb xauth procps
+  xvfb xauth procps python3-jsonschema
 )
 missing=()
 for p in "${packages[@]}"; do
