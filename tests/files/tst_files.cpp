@@ -125,12 +125,21 @@ class FilesTest : public QObject, PtySim {
     bool idle() const {
         return w->linkStep == LinkIdle && w->sessionState == 0 && w->ui->kvxWrite->isEnabled();
     }
-    // Starts kvx-sim with `config`, connects and waits for the initial read.
+    // Starts kvx-sim with `config`, connects and waits for the initial read;
+    // files can be neither saved nor opened until it is over.
     bool connectTo(const QJsonObject& config) {
         stop();
         writeJson(dir.filePath("instrument.json"), config);
-        return start({"--config", dir.filePath("instrument.json")}) &&
-               QTest::qWaitFor([this] { return idle(); }, 60000);
+        if (!start({"--config", dir.filePath("instrument.json")}))
+            return false;
+        const auto* save = w->findChild<QAction*>("actionSaveConfiguration");
+        const auto* open = w->findChild<QAction*>("actionOpenConfiguration");
+        const QString file = dir.filePath("early.kvxcfg");
+        if (!save || !open || save->isEnabled() || open->isEnabled() ||
+            w->saveConfigurationTo(file) || QFile::exists(file))
+            return false;
+        return QTest::qWaitFor([this] { return idle(); }, 60000) &&
+               QTest::qWaitFor([save] { return save->isEnabled(); }, 1000) && open->isEnabled();
     }
 
 private slots:
@@ -165,14 +174,7 @@ private slots:
         QFETCH(bool, same);
         const QString file = dir.filePath("saved.kvxcfg");
         QFile::remove(file);
-        QVERIFY(start({"--preset", "minimal"}));
-        QAction* save = w->findChild<QAction*>("actionSaveConfiguration");
-        QAction* open = w->findChild<QAction*>("actionOpenConfiguration");
-        QVERIFY(save && open && !save->isEnabled() && !open->isEnabled()); // still reading
-        QVERIFY(!w->saveConfigurationTo(file) && !QFile::exists(file));
         QVERIFY(connectTo(first));
-        save = w->findChild<QAction*>("actionSaveConfiguration");
-        QTRY_VERIFY(save->isEnabled());
         const RecordSet firstRecords = w->readBack.records;
         QVERIFY(w->saveConfigurationTo(file));
         QVERIFY(w->statusBar()->currentMessage().startsWith("Saved saved.kvxcfg: "));
@@ -181,7 +183,7 @@ private slots:
 
         if (!same)
             QVERIFY(connectTo(another(first["name"].toString())));
-        save = w->findChild<QAction*>("actionSaveConfiguration");
+        const QAction* save = w->findChild<QAction*>("actionSaveConfiguration");
         const RecordSet before = w->readBack.records;
         {
             DialogScript ok({}, QMessageBox::Ok);
