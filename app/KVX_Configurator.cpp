@@ -4,6 +4,7 @@
 #include "link/Status.h"
 #include "ui_KVX_Configurator.h"
 #include "workflows/Changes.h"
+#include "workflows/ConfigFile.h"
 
 #include <QTimer>
 
@@ -88,6 +89,8 @@ void KVX_Configurator::construct() {
     ticker = new QTimer(this);
     connect(ticker, &QTimer::timeout, this, &KVX_Configurator::UpdateTicker);
     ticker->start(kvx::kTickMs);
+
+    kvx::addFileMenu(*this);
 }
 
 KVX_Configurator::~KVX_Configurator() {

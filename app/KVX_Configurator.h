@@ -153,6 +153,13 @@ public:
     void clearPumpsCD();
 
 public slots:
+    // Configuration files (workflows/ConfigFile.cpp): the File menu's two
+    // commands without their file dialogs. Both do nothing and return false
+    // unless a workflow could start now; Open changes nothing when the file
+    // is not one it can take whole.
+    bool saveConfigurationTo(const QString& path);
+    bool openConfigurationFrom(const QString& path);
+
     void UpdateTicker();
     void KVXConnectButtonPressed();
     void KVXDisconnectButtonPressed();

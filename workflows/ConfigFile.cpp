@@ -1,0 +1,769 @@
+#include "workflows/ConfigFile.h"
+
+#include "app/KVX_Configurator.h"
+#include "ui_KVX_Configurator.h"
+#include "workflows/Changes.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTimeEdit>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kvx {
+
+namespace {
+
+using Kind = SettingKind;
+
+// A file bigger than this is no configuration (a full one is some 15 kB).
+constexpr qint64 kMaxFileBytes = 1 << 20;
+// A text field reads up to the end of its record.
+constexpr int kMaxTextLength = 62;
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("ConfigFile", text);
+}
+
+// The largest number a field of a record can hold.
+double fieldMaximum(const FieldPos& f) {
+    quint32 mask = f.mask ? f.mask : (f.width >= 4 ? 0xFFFFFFFFu : (1u << (8 * f.width)) - 1);
+    while (mask != 0 && (mask & 1u) == 0)
+        mask >>= 1;
+    return mask;
+}
+
+// A choice list whose words are its codes (the logging interval): its file
+// values are numbers.
+bool numericChoices(const Setting& s) {
+    return !s.choices.isEmpty() &&
+           std::all_of(s.choices.cbegin(), s.choices.cend(),
+                       [](const SettingChoice& c) { return c.text == QString::number(c.code); });
+}
+
+QStringList choiceTexts(const Setting& s) {
+    QStringList texts;
+    for (const SettingChoice& c : s.choices)
+        texts << c.text;
+    return texts;
+}
+
+const char* const kDate = R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2} UTC)";
+const char* const kSpan = R"((\d+) d (\d+) h (\d+) min)";
+
+// The form's words for the kinds made of several controls, as patterns.
+QString pattern(const Setting& s) {
+    const QStringList c = choiceTexts(s);
+    const QString date = QLatin1String(kDate), span = QLatin1String(kSpan);
+    switch (s.kind) {
+    case Kind::Span:
+        return QStringLiteral("^%1$").arg(span);
+    case Kind::SampleStart:
+        return QStringLiteral(R"(^(?:%1 (%4)|mode 3, (%4)|(?:%2|%3)(?: \(date word (\d+)\))?)$)")
+            .arg(c.value(0), c.value(1), c.value(2), date);
+    case Kind::PumpStart:
+        return QStringLiteral(R"(^(?:%1|%2 %4(?: \(and (%5)\))?|%3 (%5))$)")
+            .arg(c.value(0), c.value(1), c.value(2), span, date);
+    case Kind::PumpSpan:
+        return QStringLiteral("^(?:%1|%2 %3)$").arg(c.value(0), c.value(1), span);
+    default:
+        return QString();
+    }
+}
+
+QDateTime dateOf(const QString& words) {
+    return QDateTime(QDate::fromString(words.left(10), QStringLiteral("yyyy-MM-dd")),
+                     QTime::fromString(words.mid(11, 5), QStringLiteral("hh:mm")), Qt::UTC);
+}
+
+bool isWhole(const QJsonValue& v, double lo, double hi) {
+    const double d = v.toDouble();
+    return v.isDouble() && std::floor(d) == d && d >= lo && d <= hi;
+}
+
+QString wholeProblem(double lo, double hi) {
+    return tr("expected a whole number from %1 to %2").arg(qint64(lo)).arg(qint64(hi));
+}
+
+// The parts of multi-control words beyond what their fields hold.
+QString compositeProblem(const Setting& s, const QString& words) {
+    const QRegularExpressionMatch m = QRegularExpression(pattern(s)).match(words);
+    if (!m.hasMatch())
+        return tr("expected text like \"%1\"")
+            .arg(s.kind == Kind::Span ? spanText(1, 2, 30)
+                 : s.kind == Kind::SampleStart
+                     ? s.choices[0].text + QStringLiteral(" 2025-04-01 08:00 UTC")
+                 : s.kind == Kind::PumpStart
+                     ? s.choices[1].text + QStringLiteral(" 0 d 2 h 0 min")
+                     : s.choices[1].text + QStringLiteral(" 1 d 0 h 0 min"));
+    int number = 0;
+    for (int i = 1; i <= m.lastCapturedIndex(); ++i) {
+        const QString part = m.captured(i);
+        if (part.isEmpty())
+            continue;
+        if (part.endsWith(QLatin1String(" UTC"))) {
+            if (!dateOf(part).isValid())
+                return tr("%1 is no date").arg(part);
+            continue;
+        }
+        // Days, hours, minutes; the sample start's date word is its second field.
+        const FieldPos& f = s.read.value(s.kind == Kind::SampleStart ? 1 : number++);
+        if (part.toDouble() > fieldMaximum(f))
+            return tr("%1 is more than the instrument can hold (%2)")
+                .arg(part)
+                .arg(qint64(fieldMaximum(f)));
+    }
+    return QString();
+}
+
+QString label(const Setting& s) {
+    return QStringLiteral("%1 \u203a %2").arg(s.page, s.caption);
+}
+
+void clickTo(QWidget* w, bool on) {
+    auto* button = qobject_cast<QAbstractButton*>(w);
+    if (button && button->isEnabled() && button->isChecked() != on)
+        button->click();
+}
+
+void setNumber(QWidget* w, const QString& words) {
+    if (auto* box = qobject_cast<QSpinBox*>(w))
+        box->setValue(int(std::clamp<qint64>(words.toLongLong(), box->minimum(), box->maximum())));
+    else if (auto* decimal = qobject_cast<QDoubleSpinBox*>(w))
+        decimal->setValue(words.toDouble());
+}
+
+void setSpan(const QList<QWidget*>& c, int first, const QRegularExpressionMatch& m, int group) {
+    for (int i = 0; i < 3; ++i)
+        setNumber(c.value(first + i), m.captured(group + i));
+}
+
+void setDate(QWidget* w, const QString& words) {
+    if (auto* edit = qobject_cast<QDateTimeEdit*>(w))
+        edit->setDateTime(dateOf(words));
+}
+
+// A message box that belongs to the window (gone with it if the window goes
+// while it is open).
+void tell(KVX_Configurator& w, QMessageBox::Icon icon, const QString& title, const QString& text,
+          const QString& informative, const QString& details = QString()) {
+    QPointer<QMessageBox> box = new QMessageBox(icon, title, text, QMessageBox::Ok, &w);
+    box->setInformativeText(informative);
+    if (!details.isEmpty())
+        box->setDetailedText(details);
+    box->exec();
+    delete box;
+}
+
+// "1 thing" or "N things".
+QString counted(qsizetype n, const QString& one, const QString& many) {
+    return n == 1 ? one : many.arg(n);
+}
+
+QString pagesOf(const QStringList& labels) {
+    QStringList pages;
+    for (const QString& l : labels) {
+        const QString page = l.section(QStringLiteral(" \u203a "), 0, 0);
+        if (!pages.contains(page))
+            pages << page;
+    }
+    return pages.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+QJsonValue fileValue(const Setting& s, const QString& words) {
+    bool number = false;
+    const qint64 whole = words.toLongLong(&number);
+    switch (s.kind) {
+    case Kind::Bit:
+        return words == switchText(true);
+    case Kind::Switch:
+        if (words == switchText(true) || words == switchText(false))
+            return words == switchText(true);
+        return whole;
+    case Kind::Choice:
+        if (number && (numericChoices(s) || !choiceTexts(s).contains(words)))
+            return whole;
+        return words;
+    case Kind::Integer:
+        return whole;
+    case Kind::Decimal:
+        return words.toDouble();
+    default:
+        return words;
+    }
+}
+
+std::optional<QString> wordsOf(const Setting& s, const QJsonValue& v, QString* problem) {
+    const double most = s.read.isEmpty() ? 0 : fieldMaximum(s.read.first());
+    QString why;
+    switch (s.kind) {
+    case Kind::Bit:
+        if (v.isBool())
+            return switchText(v.toBool());
+        why = tr("expected true or false");
+        break;
+    case Kind::Switch:
+        if (v.isBool())
+            return switchText(v.toBool());
+        if (isWhole(v, 0, most)) {
+            const quint32 code = quint32(v.toDouble());
+            if (code == s.onCode || code == (s.onCode == 2 ? 1u : 0u))
+                return switchText(code == s.onCode);
+            return QString::number(code);
+        }
+        why = tr("expected true, false or a whole number from 0 to %1").arg(qint64(most));
+        break;
+    case Kind::Choice:
+        if (v.isString() && !numericChoices(s) && choiceTexts(s).contains(v.toString()))
+            return v.toString();
+        if (isWhole(v, 0, most)) {
+            const quint32 code = quint32(v.toDouble());
+            for (const SettingChoice& c : s.choices)
+                if (c.code == code)
+                    return c.text;
+            return QString::number(code);
+        }
+        why = numericChoices(s) ? wholeProblem(0, most)
+                                : tr("expected one of \"%1\", or a code from 0 to %2")
+                                      .arg(choiceTexts(s).join(QStringLiteral("\", \"")))
+                                      .arg(qint64(most));
+        break;
+    case Kind::Integer:
+        if (isWhole(v, 0, most))
+            return QString::number(qint64(v.toDouble()));
+        why = wholeProblem(0, most);
+        break;
+    case Kind::Decimal: {
+        const double lo = (0.0 - s.offset) / s.scale, hi = (most - s.offset) / s.scale;
+        if (v.isDouble() && v.toDouble() >= lo && v.toDouble() <= hi)
+            return decimalText(v.toDouble(), s.decimals);
+        why = tr("expected a number from %1 to %2")
+                  .arg(decimalText(lo, s.decimals), decimalText(hi, s.decimals));
+        break;
+    }
+    case Kind::Text:
+        if (v.isString() && v.toString().size() <= kMaxTextLength)
+            return v.toString();
+        why = tr("expected text of at most %1 characters").arg(kMaxTextLength);
+        break;
+    case Kind::SampleStart:
+    case Kind::Span:
+    case Kind::PumpStart:
+    case Kind::PumpSpan:
+        if (!v.isString()) {
+            why = tr("expected text");
+            break;
+        }
+        why = compositeProblem(s, v.toString());
+        if (why.isEmpty())
+            return v.toString();
+        break;
+    case Kind::Reserved:
+    case Kind::Reading:
+        why = tr("only the instrument sets it");
+        break;
+    }
+    if (problem)
+        *problem = why;
+    return std::nullopt;
+}
+
+QJsonObject configurationDocument(const KVX_Configurator& w) {
+    const ChangeTracker& changes = *w.changes;
+    QJsonObject settings;
+    for (const Setting& s : settingCatalogue()) {
+        // Settings of sensors that are not fitted are left out.
+        if (!changes.editable(s))
+            continue;
+        // What the next Write stores: an edited setting as the form shows
+        // it, any other as the instrument holds it.
+        std::optional<QString> words =
+            changes.edited(s) ? changes.formText(s) : changes.instrumentText(s, false);
+        if (!words)
+            words = changes.formText(s);
+        if (words)
+            settings.insert(s.key, fileValue(s, *words));
+    }
+    QJsonObject boards;
+    const std::pair<const char*, QLineEdit*> ids[] = {{"main", w.ui->kvxIDBox},
+                                                      {"gas", w.ui->gasIDBox},
+                                                      {"pump_a", w.ui->pumpAIDBox},
+                                                      {"pump_b", w.ui->pumpBIDBox},
+                                                      {"pumps_cd", w.ui->pumpsCDIDBox}};
+    for (const auto& [key, box] : ids)
+        if (!box->isHidden() && !box->text().isEmpty())
+            boards.insert(QLatin1String(key), box->text());
+    QJsonObject instrument;
+    instrument.insert(QStringLiteral("boards"), boards);
+    instrument.insert(QStringLiteral("firmware_level"), w.firmwareLevel);
+    QJsonObject doc;
+    doc.insert(QStringLiteral("format"), kConfigFileFormat);
+    doc.insert(QStringLiteral("version"), kConfigFileVersion);
+    doc.insert(QStringLiteral("program"),
+               QStringLiteral("KVX Configurator ") + w.ui->versionLabel->text());
+    doc.insert(QStringLiteral("saved"),
+               QDateTime::fromMSecsSinceEpoch(w.nowMs(), Qt::UTC).toString(Qt::ISODate));
+    doc.insert(QStringLiteral("instrument"), instrument);
+    doc.insert(QStringLiteral("settings"), settings);
+    return doc;
+}
+
+CheckedConfiguration checkConfiguration(const QByteArray& bytes) {
+    CheckedConfiguration file;
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError) {
+        file.problem =
+            tr("it is not JSON (%1 at byte %2)").arg(error.errorString()).arg(error.offset);
+        return file;
+    }
+    const QJsonObject root = doc.object();
+    if (!doc.isObject() || root.value(QStringLiteral("format")) != kConfigFileFormat) {
+        file.problem = tr("format: it is not a KVX configuration file");
+        return file;
+    }
+    const QJsonValue version = root.value(QStringLiteral("version"));
+    if (!isWhole(version, 1, 1e9)) {
+        file.problem = tr("version: expected a whole number from 1");
+        return file;
+    }
+    if (version.toInt() > kConfigFileVersion) {
+        file.problem = tr("version: format version %1 is newer than this program reads (%2)")
+                           .arg(version.toInt())
+                           .arg(kConfigFileVersion);
+        return file;
+    }
+    const QJsonValue main = root.value(QStringLiteral("instrument"))
+                                .toObject()
+                                .value(QStringLiteral("boards"))
+                                .toObject()
+                                .value(QStringLiteral("main"));
+    file.mainBoard = main.toString();
+    const QJsonValue settings = root.value(QStringLiteral("settings"));
+    if (!settings.isObject()) {
+        file.problem = tr("settings: expected an object of settings");
+        return file;
+    }
+    const QJsonObject values = settings.toObject();
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        const Setting* s = findSetting(it.key());
+        if (!s) {
+            file.unknown << it.key();
+            continue;
+        }
+        if (!s->written() || s->kind == Kind::Reserved || s->controls.isEmpty()) {
+            file.instrumentOwn << it.key();
+            continue;
+        }
+        QString problem;
+        const std::optional<QString> words = wordsOf(*s, it.value(), &problem);
+        if (!words) {
+            file.problem = it.key() + QStringLiteral(": ") + problem;
+            file.values.clear();
+            return file;
+        }
+        file.values.append({s, *words});
+    }
+    return file;
+}
+
+void applySetting(KVX_Configurator& w, const Setting& s, const QString& words) {
+    QList<QWidget*> c;
+    for (const QString& name : s.controls)
+        c << w.changes->control(name);
+    QWidget* first = c.value(0);
+    const QRegularExpressionMatch m = QRegularExpression(pattern(s)).match(words);
+    switch (s.kind) {
+    case Kind::Bit:
+        // A bit with a box on two pages: the first that is enabled (the
+        // other one follows it).
+        for (QWidget* box : c) {
+            if (box && box->isEnabled()) {
+                clickTo(box, words == switchText(true));
+                break;
+            }
+        }
+        break;
+    case Kind::Switch:
+        clickTo(first, words == switchText(true));
+        break;
+    case Kind::Choice: {
+        int index = int(choiceTexts(s).indexOf(words));
+        // A code without words shows as the form shows it after a read.
+        if (index < 0 && !words.isEmpty())
+            index = s.otherwise;
+        if (auto* box = qobject_cast<QComboBox*>(first)) {
+            const int item = index >= 0 ? box->findText(s.choices[index].text) : -1;
+            if (item >= 0 || words.isEmpty())
+                box->setCurrentIndex(item);
+        } else if (index >= 0) {
+            clickTo(c.value(index), true);
+        }
+        break;
+    }
+    case Kind::Integer:
+    case Kind::Decimal:
+        setNumber(first, words);
+        break;
+    case Kind::Text:
+        if (auto* edit = qobject_cast<QLineEdit*>(first))
+            edit->setText(words);
+        break;
+    case Kind::SampleStart:
+        // specificTime, alwaysPowerOn, nextPowerOn, startDateTime
+        if (!m.captured(1).isEmpty() || !m.captured(2).isEmpty()) {
+            setDate(c.value(3), m.captured(1) + m.captured(2));
+            clickTo(c.value(0), true);
+        } else {
+            clickTo(c.value(words.startsWith(s.choices.value(1).text) ? 1 : 2), true);
+        }
+        break;
+    case Kind::Span:
+        setSpan(c, 0, m, 1);
+        break;
+    case Kind::PumpStart:
+        // group, with the sample, delayed, specific, days, hours, minutes, date
+        if (words.startsWith(s.choices.value(1).text)) {
+            setSpan(c, 4, m, 1);
+            clickTo(c.value(2), true);
+        } else if (words.startsWith(s.choices.value(2).text)) {
+            setDate(c.value(7), m.captured(5));
+            clickTo(c.value(3), true);
+        } else {
+            clickTo(c.value(1), true);
+        }
+        break;
+    case Kind::PumpSpan:
+        // group, full, shorter, days, hours, minutes
+        if (words.startsWith(s.choices.value(1).text)) {
+            setSpan(c, 3, m, 1);
+            clickTo(c.value(2), true);
+        } else {
+            clickTo(c.value(1), true);
+        }
+        break;
+    case Kind::Reserved:
+    case Kind::Reading:
+        break;
+    }
+}
+
+bool OpenReport::anythingToSay() const {
+    return !notFitted.isEmpty() || !sensorOff.isEmpty() || !keptOwn.isEmpty() ||
+           !adjusted.isEmpty() || !notInFile.isEmpty();
+}
+
+OpenReport applyConfiguration(KVX_Configurator& w, const CheckedConfiguration& file) {
+    ChangeTracker& changes = *w.changes;
+    QHash<const Setting*, QString> values;
+    for (const auto& [setting, words] : file.values)
+        values.insert(setting, words);
+    const bool sameInstrument = !file.mainBoard.isEmpty() && !w.ui->kvxIDBox->isHidden() &&
+                                file.mainBoard == w.ui->kvxIDBox->text();
+    OpenReport report;
+    // In the catalogue's order: a sensor's mode before its logging boxes,
+    // the sample's start before the pumps'.
+    for (const Setting& s : settingCatalogue()) {
+        if (!s.written() || s.kind == Kind::Reserved || s.controls.isEmpty())
+            continue;
+        const auto it = values.constFind(&s);
+        if (it == values.cend()) {
+            if (changes.editable(s))
+                report.notInFile << label(s);
+            continue;
+        }
+        if (!changes.applies(s)) {
+            report.notFitted << label(s);
+            continue;
+        }
+        if (!changes.editable(s)) {
+            report.sensorOff << label(s);
+            continue;
+        }
+        if (s.perInstrument && !sameInstrument) {
+            report.keptOwn << label(s);
+            continue;
+        }
+        // The very value the instrument holds: the form shows it as after a
+        // read, and the write keeps it, even where the form has no words
+        // for it.
+        const std::optional<QString> held = changes.instrumentText(s, false);
+        const QString target =
+            held && *held == *it ? changes.instrumentText(s, true).value_or(*it) : *it;
+        applySetting(w, s, target);
+        const QString shown = changes.formText(s);
+        if (shown != target)
+            report.adjusted << QStringLiteral("%1: %2 \u2192 %3").arg(label(s), *it, shown);
+        else
+            ++report.taken;
+    }
+    changes.refresh();
+    return report;
+}
+
+QJsonObject configurationSchema() {
+    QJsonObject settings;
+    for (const Setting& s : settingCatalogue()) {
+        if (!s.written() || s.kind == Kind::Reserved || s.controls.isEmpty())
+            continue;
+        const double most = fieldMaximum(s.read.first());
+        const QJsonObject whole{{QStringLiteral("type"), QStringLiteral("integer")},
+                                {QStringLiteral("minimum"), 0},
+                                {QStringLiteral("maximum"), most}};
+        QJsonObject schema;
+        switch (s.kind) {
+        case Kind::Bit:
+            schema.insert(QStringLiteral("type"), QStringLiteral("boolean"));
+            break;
+        case Kind::Switch:
+            schema.insert(
+                QStringLiteral("anyOf"),
+                QJsonArray{QJsonObject{{QStringLiteral("type"), QStringLiteral("boolean")}},
+                           whole});
+            break;
+        case Kind::Choice:
+            if (numericChoices(s)) {
+                schema = whole;
+                break;
+            }
+            schema.insert(QStringLiteral("anyOf"),
+                          QJsonArray{QJsonObject{{QStringLiteral("enum"),
+                                                  QJsonArray::fromStringList(choiceTexts(s))}},
+                                     whole});
+            break;
+        case Kind::Integer:
+            schema = whole;
+            break;
+        case Kind::Decimal:
+            schema.insert(QStringLiteral("type"), QStringLiteral("number"));
+            schema.insert(QStringLiteral("minimum"), (0.0 - s.offset) / s.scale);
+            schema.insert(QStringLiteral("maximum"), (most - s.offset) / s.scale);
+            break;
+        case Kind::Text:
+            schema.insert(QStringLiteral("type"), QStringLiteral("string"));
+            schema.insert(QStringLiteral("maxLength"), kMaxTextLength);
+            break;
+        default:
+            schema.insert(QStringLiteral("type"), QStringLiteral("string"));
+            schema.insert(QStringLiteral("pattern"), pattern(s));
+            break;
+        }
+        schema.insert(QStringLiteral("description"),
+                      label(s) +
+                          (s.unit.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(s.unit)));
+        settings.insert(s.key, schema);
+    }
+    const auto type = [](const char* name) {
+        return QJsonObject{{QStringLiteral("type"), QLatin1String(name)}};
+    };
+    QJsonObject instrument = type("object");
+    instrument.insert(
+        QStringLiteral("properties"),
+        QJsonObject{{QStringLiteral("firmware_level"),
+                     QJsonObject{{QStringLiteral("type"), QStringLiteral("integer")},
+                                 {QStringLiteral("minimum"), 0},
+                                 {QStringLiteral("maximum"), 65535}}},
+                    {QStringLiteral("boards"),
+                     QJsonObject{{QStringLiteral("type"), QStringLiteral("object")},
+                                 {QStringLiteral("additionalProperties"), type("string")}}}});
+    QJsonObject settingsSchema = type("object");
+    settingsSchema.insert(QStringLiteral("properties"), settings);
+    settingsSchema.insert(QStringLiteral("additionalProperties"), false);
+    QJsonObject saved = type("string");
+    saved.insert(QStringLiteral("format"), QStringLiteral("date-time"));
+    QJsonObject root = type("object");
+    root.insert(QStringLiteral("$schema"),
+                QStringLiteral("https://json-schema.org/draft/2020-12/schema"));
+    root.insert(QStringLiteral("title"), QStringLiteral("KVX Configurator configuration file, "
+                                                        "format version 1"));
+    root.insert(QStringLiteral("required"),
+                QJsonArray{QStringLiteral("format"), QStringLiteral("version"),
+                           QStringLiteral("settings")});
+    root.insert(QStringLiteral("additionalProperties"), false);
+    root.insert(
+        QStringLiteral("properties"),
+        QJsonObject{
+            {QStringLiteral("format"), QJsonObject{{QStringLiteral("const"), kConfigFileFormat}}},
+            {QStringLiteral("version"), QJsonObject{{QStringLiteral("const"), kConfigFileVersion}}},
+            {QStringLiteral("program"), type("string")},
+            {QStringLiteral("saved"), saved},
+            {QStringLiteral("instrument"), instrument},
+            {QStringLiteral("settings"), settingsSchema}});
+    return root;
+}
+
+void addFileMenu(KVX_Configurator& w) {
+    QMenu* menu = w.menuBar()->addMenu(tr("&File"));
+    menu->setObjectName(QStringLiteral("menuFile"));
+    QAction* open = menu->addAction(tr("&Open Configuration\u2026"));
+    open->setObjectName(QStringLiteral("actionOpenConfiguration"));
+    open->setShortcuts(QKeySequence::Open);
+    QAction* save = menu->addAction(tr("&Save Configuration As\u2026"));
+    save->setObjectName(QStringLiteral("actionSaveConfiguration"));
+    save->setShortcuts(QKeySequence::keyBindings(QKeySequence::Save) +
+                       QKeySequence::keyBindings(QKeySequence::SaveAs));
+    menu->addSeparator();
+    QAction* quit = menu->addAction(tr("&Quit"));
+    quit->setObjectName(QStringLiteral("actionQuit"));
+    quit->setShortcuts(QKeySequence::Quit);
+    QObject::connect(quit, &QAction::triggered, &w, &QWidget::close);
+
+    // Usable exactly when a button's workflow could start.
+    const auto update = [&w, open, save] {
+        const bool can = w.canStartWorkflow();
+        open->setEnabled(can);
+        save->setEnabled(can);
+    };
+    update();
+    QObject::connect(menu, &QMenu::aboutToShow, menu, update);
+    QObject::connect(w.ticker, &QTimer::timeout, menu, update);
+
+    const QString filter = tr("KVX configurations (*.%1)").arg(kConfigFileSuffix);
+    QObject::connect(open, &QAction::triggered, &w, [&w, filter] {
+        if (!w.canStartWorkflow())
+            return;
+        const QString path =
+            QFileDialog::getOpenFileName(&w, tr("Open Configuration"), QString(), filter);
+        if (!path.isEmpty())
+            w.openConfigurationFrom(path);
+    });
+    QObject::connect(save, &QAction::triggered, &w, [&w, filter] {
+        if (!w.canStartWorkflow())
+            return;
+        const QString suggested =
+            (w.ui->kvxIDBox->text().isEmpty() ? QStringLiteral("KVXv2") : w.ui->kvxIDBox->text()) +
+            QLatin1Char('.') + kConfigFileSuffix;
+        QString path =
+            QFileDialog::getSaveFileName(&w, tr("Save Configuration As"), suggested, filter);
+        if (path.isEmpty())
+            return;
+        if (QFileInfo(path).suffix().isEmpty())
+            path += QLatin1Char('.') + kConfigFileSuffix;
+        w.saveConfigurationTo(path);
+    });
+}
+
+} // namespace kvx
+
+bool KVX_Configurator::saveConfigurationTo(const QString& path) {
+    if (!canStartWorkflow())
+        return false;
+    const QJsonObject doc = kvx::configurationDocument(*this);
+    const QByteArray bytes = QJsonDocument(doc).toJson(QJsonDocument::Indented);
+    const QString name = QFileInfo(path).fileName();
+    // Written whole under another name and then renamed: a failed save leaves
+    // an older file of that name as it was.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        const QString why = file.errorString();
+        statusBar()->showMessage(tr("Could not save %1: %2").arg(name, why));
+        kvx::tell(*this, QMessageBox::Warning, tr("Save Configuration"),
+                  tr("Could not save the configuration to %1.").arg(QDir::toNativeSeparators(path)),
+                  tr("%1. A file of that name that was there before is as it was.").arg(why));
+        return false;
+    }
+    statusBar()->showMessage(tr("Saved %1: %2 settings.")
+                                 .arg(name)
+                                 .arg(doc.value(QStringLiteral("settings")).toObject().size()));
+    return true;
+}
+
+bool KVX_Configurator::openConfigurationFrom(const QString& path) {
+    if (!canStartWorkflow())
+        return false;
+    const QString name = QFileInfo(path).fileName();
+    QFile file(path);
+    kvx::CheckedConfiguration checked;
+    if (!file.open(QIODevice::ReadOnly))
+        checked.problem = file.errorString();
+    else if (file.size() > kvx::kMaxFileBytes)
+        checked.problem = tr("it is too large to be a configuration file");
+    else
+        checked = kvx::checkConfiguration(file.readAll());
+    if (!checked.problem.isEmpty()) {
+        statusBar()->showMessage(tr("Could not open %1.").arg(name));
+        kvx::tell(*this, QMessageBox::Warning, tr("Open Configuration"),
+                  tr("Could not open %1.").arg(QDir::toNativeSeparators(path)),
+                  tr("%1.\n\nThe form is as it was.").arg(checked.problem));
+        return false;
+    }
+    const kvx::OpenReport report = kvx::applyConfiguration(*this, checked);
+    const int differ = changes->count();
+    statusBar()->showMessage(
+        differ == 1
+            ? tr("Opened %1: 1 setting differs from the instrument.").arg(name)
+            : tr("Opened %1: %2 settings differ from the instrument.").arg(name).arg(differ));
+    QStringList said, details;
+    const auto add = [&](const QStringList& list, const QString& summary, const QString& heading) {
+        if (list.isEmpty())
+            return;
+        said << QStringLiteral("\u2022 ") + summary;
+        details << heading + QLatin1Char(':') << list << QString();
+    };
+    add(report.keptOwn,
+        tr("This instrument's sample ID and cartridge and sorbent IDs were kept: the file was "
+           "saved from another instrument (%1).")
+            .arg(checked.mainBoard.isEmpty() ? tr("no main board named") : checked.mainBoard),
+        tr("Kept: saved from another instrument"));
+    add(report.adjusted,
+        kvx::counted(report.adjusted.size(),
+                     tr("1 value the form cannot show was set to the nearest it can."),
+                     tr("%1 values the form cannot show were set to the nearest it can.")),
+        tr("Set to the nearest the form can show"));
+    add(report.notFitted,
+        kvx::counted(report.notFitted.size(),
+                     tr("1 setting of a board or firmware level this instrument does not have "
+                        "was skipped (%2)."),
+                     tr("%1 settings of boards or firmware levels this instrument does not have "
+                        "were skipped (%2)."))
+            .arg(kvx::pagesOf(report.notFitted)),
+        tr("Skipped: board not fitted or not at this firmware level"));
+    add(report.sensorOff,
+        kvx::counted(report.sensorOff.size(),
+                     tr("1 setting of a sensor or pump not fitted was skipped."),
+                     tr("%1 settings of sensors or pumps not fitted were skipped.")),
+        tr("Skipped: sensor or pump not fitted"));
+    add(checked.unknown,
+        kvx::counted(checked.unknown.size(), tr("1 key this program does not know was skipped."),
+                     tr("%1 keys this program does not know were skipped.")),
+        tr("Skipped: unknown keys"));
+    add(checked.instrumentOwn,
+        kvx::counted(checked.instrumentOwn.size(),
+                     tr("1 value only the instrument sets was not taken."),
+                     tr("%1 values only the instrument sets were not taken.")),
+        tr("Not taken: values only the instrument sets"));
+    add(report.notInFile,
+        kvx::counted(report.notInFile.size(),
+                     tr("1 setting the file does not have was left as it was."),
+                     tr("%1 settings the file does not have were left as they were.")),
+        tr("Left as they were: not in the file"));
+    if (!said.isEmpty())
+        kvx::tell(*this, QMessageBox::Information, tr("Configuration opened"),
+                  tr("Opened %1: %2 settings taken. Nothing is sent to the KVXv2 before Write "
+                     "Configuration.")
+                      .arg(QDir::toNativeSeparators(path))
+                      .arg(report.taken),
+                  said.join(QLatin1Char('\n')), details.join(QLatin1Char('\n')).trimmed());
+    return true;
+}
