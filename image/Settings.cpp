@@ -498,9 +498,11 @@ void pump(Builder& b, const PumpKeys& k) {
     flow.decimals = sorbent ? 2 : 3;
     flow.maximum = 99.99;
     flow.unit = sorbent ? QStringLiteral("mL/min") : QStringLiteral("L/min");
-    Setting& limit = b.add(page, QStringLiteral("flow_limit"), QStringLiteral("Flow limit"),
+    Setting& limit = b.add(page, QStringLiteral("flow_limit"), QStringLiteral("Flow Limit"),
                            Kind::Reading, {w + QStringLiteral("FlowRate")});
     limit.read = {at(word(0), 5, 2)};
+    limit.scale = flow.scale;
+    limit.decimals = flow.decimals;
 
     Setting& cartridge =
         b.add(page, QStringLiteral("cartridge_id"),
@@ -675,12 +677,14 @@ std::optional<QString> readingText(const Setting& s, const RecordSet& records) {
         return r->readInstallText(f.at);
     case Setting::Form::Clock: {
         const QDateTime dt = r->readClockDateTime(f.at);
-        return dt.isValid() ? dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) : QString();
+        // As the RTC field shows it.
+        return dt.isValid() ? dt.toString(QStringLiteral("MM/dd/yyyy hh:mm:ss")) : QString();
     }
     case Setting::Form::Decimal:
         break;
     }
-    return QString::number(f.width == 2 ? r->readU16(f.at) : r->readU32(f.at));
+    const quint32 raw = f.width == 2 ? r->readU16(f.at) : r->readU32(f.at);
+    return s.scale > 1 ? decimalText(double(raw) / s.scale, s.decimals) : QString::number(raw);
 }
 
 } // namespace

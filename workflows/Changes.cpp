@@ -68,7 +68,7 @@ QString readingOf(const QWidget* w) {
     if (const auto* edit = qobject_cast<const QLineEdit*>(w))
         return edit->text();
     if (const auto* box = qobject_cast<const QDoubleSpinBox*>(w))
-        return QString::number(box->maximum());
+        return decimalText(box->maximum(), box->decimals());
     return QString();
 }
 

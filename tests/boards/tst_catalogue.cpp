@@ -143,6 +143,10 @@ private slots:
                      qPrintable(s.key));
             for (const QString& name : s.controls)
                 QVERIFY2(rig.w().changes->control(name), qPrintable(s.key + ": " + name));
+            // The instrument's own values read as the form shows them.
+            if (s.kind == SettingKind::Reading && rig.w().changes->applies(s))
+                QCOMPARE(rig.w().changes->instrumentText(s, true).value_or("(none)"),
+                         rig.w().changes->formText(s));
             // A check box's caption is its own text.
             if (s.kind == SettingKind::Bit) {
                 const QString text =
