@@ -105,6 +105,8 @@ sim::InstrumentConfig variant(const QString& name) {
         c.pumps[0].start = {0, 0, 0, 0, 0x50, 0x9E, 0x0A, 0};
     if (has("bit 20"))
         c.mainLogging |= 1u << 20;
+    if (has("no SCD30"))
+        c.scd30.fitted = false;
     return c;
 }
 
@@ -232,6 +234,7 @@ private slots:
             {"365 d 30 h 75 min", "Sampling Duration: 365 d 30 h 75 min"},
             {"cleaning 2000 h", "SEN55 Cleaning Interval [Hrs]: 2000"},
             {"flag bits 2-14", "unused bits of record 0x0040: 0x124"},
+            {"no SCD30", "-"},
         };
         for (const auto& [name, kept] : odd)
             QTest::newRow(name) << QString("full ") + name << Words{} << Words{} << QString(kept);
