@@ -27,7 +27,8 @@ namespace {
 
 // The rule that draws a mark: a frame and a light background, which still
 // read on a disabled control (spin boxes take the background alone, which
-// keeps their arrows).
+// keeps their arrows). It is given to marked controls only: a style sheet
+// anywhere above them would change how every control is laid out and drawn.
 const char* const kMarkStyle =
     "QCheckBox[kvxChanged=\"true\"], QRadioButton[kvxChanged=\"true\"], "
     "QComboBox[kvxChanged=\"true\"], QLineEdit[kvxChanged=\"true\"] "
@@ -96,7 +97,6 @@ ChangeTracker::ChangeTracker(KVX_Configurator& window) : QObject(&window), w(win
                 watch(c);
         }
     }
-    w.setStyleSheet(QLatin1String(kMarkStyle));
     label = new QLabel(&w);
     label->setObjectName(QStringLiteral("kvxChangeCount"));
     w.statusBar()->addPermanentWidget(label);
@@ -331,9 +331,7 @@ void ChangeTracker::mark(QWidget* c, bool on) {
     if (!c || c->property("kvxChanged").toBool() == on)
         return;
     c->setProperty("kvxChanged", on);
-    c->style()->unpolish(c);
-    c->style()->polish(c);
-    c->update();
+    c->setStyleSheet(on ? QLatin1String(kMarkStyle) : QString());
     if (on)
         marked.insert(c);
     else
