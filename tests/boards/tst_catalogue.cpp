@@ -1,8 +1,8 @@
 // The catalogue of settings against the board codecs. For every written
 // setting of a fully fitted instrument: changing its control changes exactly
-// the bits the catalogue names in the written record and nothing else, and
-// the instrument's value read back from that record under the catalogue's
-// read layout shows as the control now does. Every byte of every written
+// the bits the catalogue names in the written record and nothing else; once
+// written, the instrument's value under the catalogue's read layout shows as
+// the control does, and a read puts the control back as it was. Every byte of every written
 // record belongs to a setting or is named reserved; keys are unique and each
 // control and caption is the form's own.
 #include "image/Settings.h"
@@ -197,13 +197,22 @@ private slots:
                          qPrintable(QString("byte %1 of %2").arg(i).arg(word, 4, 16)));
                 moved = moved || diff != 0;
             }
-            // The instrument stores the record; read back under the read
-            // layout it shows as the control does.
-            w.changes->stored(after);
         }
         QVERIFY(moved);
-        QCOMPARE(w.changes->instrumentText(s, true).value_or("(none)"), w.changes->formText(s));
+        // Written, the instrument's record under the catalogue's read layout
+        // shows as the control does; read back by the board's decoder, the
+        // control shows the same again.
+        const QString shown = w.changes->formText(s);
+        rig->pressWrite();
+        QVERIFY(rig->settle());
+        QCOMPARE(w.changes->instrumentText(s, true).value_or("(none)"), shown);
         QVERIFY(!w.changes->edited(s));
+        {
+            DialogScript yes({}, QMessageBox::Yes);
+            w.KVXReadButtonPressed();
+        }
+        QVERIFY(rig->settle());
+        QCOMPARE(w.changes->formText(s), shown);
     }
 
     void everyByteOfAWrittenRecordIsNamed() {
