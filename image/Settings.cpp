@@ -497,6 +497,7 @@ void pump(Builder& b, const PumpKeys& k) {
     flow.scale = k.scale;
     flow.decimals = sorbent ? 2 : 3;
     flow.maximum = 99.99;
+    flow.limitAt = 5;
     flow.unit = sorbent ? QStringLiteral("mL/min") : QStringLiteral("L/min");
     Setting& limit = b.add(page, QStringLiteral("flow_limit"), QStringLiteral("Flow Limit"),
                            Kind::Reading, {w + QStringLiteral("FlowRate")});
@@ -826,7 +827,8 @@ std::optional<QString> instrumentText(const Setting& s, const RecordSet& records
         double value = (double(v[0]) - s.offset) / s.scale;
         if (shown) {
             // A pump's rate is held to the limit the instrument reports with it.
-            const double maximum = s.offset == 0 ? record->readU16(5) / double(s.scale) : s.maximum;
+            const double maximum =
+                s.limitAt > 0 ? record->readU16(s.limitAt) / double(s.scale) : s.maximum;
             value = std::clamp(value, s.minimum, std::max(s.minimum, maximum));
         }
         return decimalText(value, s.decimals);

@@ -89,6 +89,9 @@ struct Setting {
     int scale = 1;
     int offset = 0;
     int decimals = 0;
+    // Decimal: where the same record holds the instrument's own upper limit,
+    // to which the control is held (0: none, `maximum` holds).
+    int limitAt = 0;
     QString unit;     // for files and documentation; captions carry their own
     int board = 0;    // board kind: 1 main, 2 gas, 3 Pump A, 4 Pump B, 5 Pumps C and D
     int minLevel = 0; // firmware levels that have the setting

@@ -107,6 +107,9 @@ sim::InstrumentConfig variant(const QString& name) {
         c.mainLogging |= 1u << 20;
     if (has("no SCD30"))
         c.scd30.fitted = false;
+    if (has("flow above limit"))
+        c.pumps[0].flowRaw = 2500; // the limit is 2.000
+
     return c;
 }
 
@@ -235,6 +238,7 @@ private slots:
             {"cleaning 2000 h", "SEN55 Cleaning Interval [Hrs]: 2000"},
             {"flag bits 2-14", "unused bits of record 0x0040: 0x124"},
             {"no SCD30", "-"},
+            {"flow above limit", "Pump A \u203a Sampling Volumetric Flow [LPM]: 2.500"},
         };
         for (const auto& [name, kept] : odd)
             QTest::newRow(name) << QString("full ") + name << Words{} << Words{} << QString(kept);
