@@ -114,7 +114,7 @@ QString hex(const ConfigImage& record) {
 }
 
 QString valueOf(const Setting& s, const RecordSet& records) {
-    return instrumentText(s, records, {}, false).value_or("(none)");
+    return instrumentText(s, records).value_or("(none)");
 }
 
 } // namespace
@@ -269,8 +269,8 @@ private slots:
             "main.schedule.duration: 300 is more than the instrument can hold (255)");
         bad("no date", {"settings/pumpb.start=\"At Specific UTC Date/Time 2025-02-30 06:00 UTC\""},
             "pumpb.start: 2025-02-30 06:00 UTC is no date");
-        bad("text too long", {"settings/main.sample_id=\"" + QString(63, 'x') + "\""},
-            "main.sample_id: expected text of at most 62 characters");
+        bad("text too long", {"settings/main.sample_id=\"" + QString(32, 'x') + "\""},
+            "main.sample_id: expected text of at most 31 characters");
         // The rest applies, and the message says what was not taken.
         QTest::newRow("unknown key")
             << "full"
@@ -300,7 +300,8 @@ private slots:
             << "minimal"
             << "full" << QStringList{}
             << "(KVX2-M-000012).\n• 130 settings the file does not have were left as they were."
-            << 9;
+            // The file's power-on start withdraws Pump B's own start time.
+            << 10;
     }
     void open() {
         QFETCH(QString, savedOn);
