@@ -20,6 +20,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #ifdef Q_OS_UNIX
@@ -119,12 +120,13 @@ QString clockText(const SessionNotes& notes) {
     if (!c.instrument.isValid())
         return tr("held no valid date when %1 at %2").arg(how, utcText(c.computer));
     // The instrument counts whole seconds: the computer's time is taken to
-    // the second too, as printed.
+    // the second too, as printed. A second apart is within what the two
+    // readings can tell (Set RTC itself sends whole seconds).
     const QDateTime computer = c.computer.addMSecs(-c.computer.time().msec());
     const qint64 apart = computer.secsTo(c.instrument);
-    const QString difference = apart == 0  ? tr("agrees with the computer to the second")
-                               : apart > 0 ? tr("%1 s ahead of the computer").arg(apart)
-                                           : tr("%1 s behind the computer").arg(-apart);
+    const QString difference = std::abs(apart) <= 1 ? tr("agrees with the computer within 1 s")
+                               : apart > 0          ? tr("%1 s ahead of the computer").arg(apart)
+                                                    : tr("%1 s behind the computer").arg(-apart);
     return tr("%1 when the computer's UTC was %2: %3 (%4)")
         .arg(utcText(c.instrument), utcText(computer), difference, how);
 }
