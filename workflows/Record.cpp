@@ -195,9 +195,9 @@ QString writeSection(const SessionNotes& notes) {
 QString fingerprintSection(const QByteArray& fingerprint, int settingCount) {
     return QStringLiteral("<h2>%1</h2>").arg(tr("Fingerprint")) +
            QStringLiteral("<p>%1</p><p class=\"fingerprint\">SHA-256 %2</p>")
-               .arg(tr("Of the %1 settings below as a configuration file (.kvxcfg) holds them: "
-                       "a file saved from this instrument without unwritten changes has the same "
-                       "fingerprint.")
+               .arg(tr("The SHA-256 of the %1 settings of this record as a configuration file "
+                       "(.kvxcfg) holds them: a file saved from this instrument without unwritten "
+                       "changes has the same fingerprint.")
                         .arg(settingCount),
                     QString::fromLatin1(fingerprint));
 }
