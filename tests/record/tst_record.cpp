@@ -343,6 +343,39 @@ private slots:
         QVERIFY(!unedited.contains("This record shows the instrument:"));
     }
 
+    // File › Save Record… adds .pdf to a name typed without a suffix.
+    void menuAddsSuffix() {
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        auto* action = rig.w().findChild<QAction*>("actionSaveRecord");
+        auto* menu = rig.w().findChild<QMenu*>("menuFile");
+        QVERIFY(action && menu);
+        // The rig's ticker stands still: opening the menu brings it up to date.
+        menu->popup(QPoint(0, 0));
+        QVERIFY(action->isEnabled());
+        menu->hide();
+        const QString typed = dir.filePath("typed");
+        QString defaultSuffix;
+        QTimer::singleShot(50, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            defaultSuffix = dialog->defaultSuffix();
+            // Typed into the dialog's name box, as the operator would.
+            dialog->setDirectory(dir.path());
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            if (!name)
+                return;
+            name->setText("typed");
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        action->trigger();
+        QCOMPARE(defaultSuffix, QString("pdf"));
+        QVERIFY(QFile::exists(typed + ".pdf"));
+        QVERIFY(!QFile::exists(typed));
+        QVERIFY(pdfText(typed + ".pdf").startsWith("KVXv2 configuration record"));
+    }
+
     // A save that fails says why and leaves no file; without a connected,
     // idle instrument there is no record, and the command line's way in asks
     // nothing.
