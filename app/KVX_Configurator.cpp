@@ -6,6 +6,7 @@
 #include "ui_KVX_Configurator.h"
 #include "workflows/Changes.h"
 #include "workflows/ConfigFile.h"
+#include "workflows/Record.h"
 
 #include <QRegularExpressionValidator>
 #include <QTimer>
@@ -27,6 +28,7 @@ void KVX_Configurator::construct() {
     connectForm();
     status = std::make_unique<kvx::StatusReporter>(*this);
     changes = new kvx::ChangeTracker(*this);
+    notes = std::make_unique<kvx::SessionNotes>();
 
     // The UTC date-time edits start at 2000-01-01 00:00 UTC whatever the
     // computer's time zone, and hold only what the packed date-time record can

@@ -26,6 +26,7 @@ class Ui_KVX_Configurator;
 namespace kvx {
 class ChangeTracker;
 class StatusReporter;
+struct SessionNotes;
 } // namespace kvx
 
 class KVX_Configurator : public QMainWindow {
@@ -77,6 +78,10 @@ public:
     // What the next Write would change: the change list, the marks on the
     // form and the count in the status bar (workflows/Changes.cpp).
     kvx::ChangeTracker* changes = nullptr;
+    // What this connection did that a configuration record reports: the
+    // instrument clock as last read or set, the last confirmed write
+    // (workflows/Record.cpp). Forgotten when the link resets.
+    std::unique_ptr<kvx::SessionNotes> notes;
 
     // Wall-clock time, for what the instrument is told (its clock, stamps).
     qint64 nowMs() const;
@@ -159,6 +164,9 @@ public slots:
     // is not one it can take whole.
     bool saveConfigurationTo(const QString& path);
     bool openConfigurationFrom(const QString& path);
+    // The configuration record (workflows/Record.cpp) without its file
+    // dialog: with unwritten changes it asks first; a failed save says why.
+    bool saveRecordTo(const QString& path);
 
     void UpdateTicker();
     void KVXConnectButtonPressed();

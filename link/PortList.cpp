@@ -6,6 +6,7 @@
 #include "link/Status.h"
 #include "ui_KVX_Configurator.h"
 #include "workflows/Changes.h"
+#include "workflows/Record.h"
 
 #include <QMessageBox>
 #include <QPointer>
@@ -176,6 +177,8 @@ void KVX_Configurator::resetLink() {
     rxText.clear();
     rxOverflowed = false;
     vanishNoticed = false;
+    // What this connection saw is not the next one's to report.
+    *notes = kvx::SessionNotes();
     // Every workflow ends here. Every connection starts with each pump's
     // Start usable and its Stop not, also for pumps this instrument lacks,
     // whose buttons a lock left disabled.

@@ -7,7 +7,8 @@
 # Without root and without sudo it prints the one apt-get line to run as root.
 set -euo pipefail
 demo=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev)
-all=("${demo[@]}" clang-14 libclang-rt-14-dev clang-format xvfb xauth procps python3-jsonschema)
+all=("${demo[@]}" clang-14 libclang-rt-14-dev clang-format xvfb xauth procps python3-jsonschema
+  poppler-utils)
 [ $# -gt 0 ] || set -- all
 packages=()
 for arg in "$@"; do

@@ -14,12 +14,24 @@ if [ -f "$build/CMakeCache.txt" ]; then
 else
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 fi
-cmake --build "$build" -j"${KVX_JOBS:-2}" --target kvx-demo kvx-sim status_screens form_screens config_file_screens
+cmake --build "$build" -j"${KVX_JOBS:-2}" --target kvx-demo kvx-sim status_screens form_screens config_file_screens \
+  record_screens
 screen="-screen 0 1280x860x24"
 
 # A program on a display of its own.
 on_display() {
   xvfb-run -a -s "$screen" "$@"
+}
+
+# The first page of the configuration record of the demo's instrument, saved
+# right after Connect, rendered by pdftoppm.
+record() {
+  local pdf
+  pdf=$(mktemp --suffix=.pdf)
+  on_display "$build/tests/screens/record_screens" "$pdf" > /dev/null
+  pdftoppm -png -r 80 -f 1 -l 1 -singlefile "$pdf" "${1%.png}"
+  rm -f "$pdf"
+  echo "$1"
 }
 
 # The installed package started the way the desktop starts it: its desktop
@@ -64,4 +76,5 @@ on_display "$build/sim/kvx-demo" --auto-connect --screenshot docs/demo-connected
 on_display "$build/tests/screens/status_screens" docs # status-*.png, changes-*.png
 on_display "$build/tests/screens/form_screens" docs   # page-*.png, the ten pages
 on_display "$build/tests/screens/config_file_screens" docs # file-*.png, example.kvxcfg, kvxcfg.schema.json
+record docs/record.png
 installed docs/installed.png

@@ -7,7 +7,10 @@
 #include "app/KVX_Configurator.h"
 #include "image/boards/MainBoardCodec.h"
 #include "ui_KVX_Configurator.h"
+#include "workflows/Record.h"
 #include "workflows/SessionStates.h"
+
+#include <utility>
 
 namespace {
 
@@ -37,12 +40,16 @@ void KVX_Configurator::runClockState() {
         // The time is taken now, when the request goes out, not at the click.
         kvx::encodeClockRecord(requestImage, QDateTime::fromMSecsSinceEpoch(nowMs(), Qt::UTC));
         startSet(kvx::kReadClock);
+        notes->clockBeingSet = true;
         break;
     case kvx::kReadClock:
         startGet(kvx::kClockWord, kShowClock);
         break;
     case kShowClock:
         kvx::decodeClockRecord(*ui, responseImage);
+        kvx::noteClock(*this, std::exchange(notes->clockBeingSet, false)
+                                  ? kvx::ClockReading::How::Set
+                                  : kvx::ClockReading::How::Read);
         unlockButtons();
         sessionState = 0;
         break;

@@ -3,6 +3,7 @@
 #include "app/KVX_Configurator.h"
 #include "ui_KVX_Configurator.h"
 #include "workflows/Changes.h"
+#include "workflows/Record.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -209,18 +210,6 @@ void setDate(QWidget* w, const QString& words) {
         edit->setDateTime(dateOf(words));
 }
 
-// A message box that belongs to the window (gone with it if the window goes
-// while it is open).
-void tell(KVX_Configurator& w, QMessageBox::Icon icon, const QString& title, const QString& text,
-          const QString& informative, const QString& details = QString()) {
-    QPointer<QMessageBox> box = new QMessageBox(icon, title, text, QMessageBox::Ok, &w);
-    box->setInformativeText(informative);
-    if (!details.isEmpty())
-        box->setDetailedText(details);
-    box->exec();
-    delete box;
-}
-
 // "1 thing" or "N things".
 QString counted(qsizetype n, const QString& one, const QString& many) {
     return n == 1 ? one : many.arg(n);
@@ -237,6 +226,16 @@ QString pagesOf(const QStringList& labels) {
 }
 
 } // namespace
+
+void tell(KVX_Configurator& w, QMessageBox::Icon icon, const QString& title, const QString& text,
+          const QString& informative, const QString& details) {
+    QPointer<QMessageBox> box = new QMessageBox(icon, title, text, QMessageBox::Ok, &w);
+    box->setInformativeText(informative);
+    if (!details.isEmpty())
+        box->setDetailedText(details);
+    box->exec();
+    delete box;
+}
 
 QJsonValue fileValue(const Setting& s, const QString& words) {
     bool number = false;
@@ -340,22 +339,31 @@ std::optional<QString> wordsOf(const Setting& s, const QJsonValue& v, QString* p
     return std::nullopt;
 }
 
-QJsonObject configurationDocument(const KVX_Configurator& w) {
+QList<std::pair<const Setting*, QString>> fileSettings(const KVX_Configurator& w, bool withEdits) {
     const ChangeTracker& changes = *w.changes;
-    QJsonObject settings;
+    QList<std::pair<const Setting*, QString>> settings;
     for (const Setting& s : settingCatalogue()) {
         // Settings of sensors that are not fitted are left out.
         if (!changes.editable(s))
             continue;
         // What the next Write stores: an edited setting as the form shows
         // it, any other as the instrument holds it.
-        std::optional<QString> words =
-            changes.edited(s) ? changes.formText(s) : changes.instrumentText(s);
-        if (!words)
-            words = changes.formText(s);
-        if (words)
-            settings.insert(s.key, fileValue(s, *words));
+        const std::optional<QString> words =
+            withEdits && changes.edited(s) ? changes.formText(s) : changes.instrumentText(s);
+        settings.append({&s, words ? *words : changes.formText(s)});
     }
+    return settings;
+}
+
+QJsonObject settingsObject(const KVX_Configurator& w, bool withEdits) {
+    QJsonObject settings;
+    for (const auto& [s, words] : fileSettings(w, withEdits))
+        settings.insert(s->key, fileValue(*s, words));
+    return settings;
+}
+
+QJsonObject configurationDocument(const KVX_Configurator& w) {
+    const QJsonObject settings = settingsObject(w, true);
     QJsonObject boards;
     const std::pair<const char*, QLineEdit*> ids[] = {{"main", w.ui->kvxIDBox},
                                                       {"gas", w.ui->gasIDBox},
@@ -722,6 +730,8 @@ void addFileMenu(KVX_Configurator& w) {
     save->setObjectName(QStringLiteral("actionSaveConfiguration"));
     save->setShortcuts(QKeySequence::keyBindings(QKeySequence::Save) +
                        QKeySequence::keyBindings(QKeySequence::SaveAs));
+    QAction* record = menu->addAction(tr("Save &Record\u2026"));
+    record->setObjectName(QStringLiteral("actionSaveRecord"));
     menu->addSeparator();
     QAction* quit = menu->addAction(tr("&Quit"));
     quit->setObjectName(QStringLiteral("actionQuit"));
@@ -729,10 +739,11 @@ void addFileMenu(KVX_Configurator& w) {
     QObject::connect(quit, &QAction::triggered, &w, &QWidget::close);
 
     // Usable exactly when a button's workflow could start.
-    const auto update = [&w, open, save] {
+    const auto update = [&w, open, save, record] {
         const bool can = w.canStartWorkflow();
         open->setEnabled(can);
         save->setEnabled(can);
+        record->setEnabled(can);
     };
     update();
     QObject::connect(menu, &QMenu::aboutToShow, menu, update);
@@ -768,6 +779,7 @@ void addFileMenu(KVX_Configurator& w) {
         if (accepted && !chosen.isEmpty())
             w.saveConfigurationTo(chosen.first());
     });
+    QObject::connect(record, &QAction::triggered, &w, [&w] { askAndSaveRecord(w); });
 }
 
 } // namespace kvx

@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
+#include <QMessageBox>
 #include <QString>
 #include <QStringList>
 
@@ -37,6 +38,13 @@ std::optional<QString> wordsOf(const Setting& setting, const QJsonValue& value, 
 
 // The whole file for the window as it is now.
 QJsonObject configurationDocument(const KVX_Configurator& window);
+// The settings a file carries, in the catalogue's order and the form's words:
+// what the next Write would store (`withEdits`), or what the instrument holds
+// now, as a file saved without unwritten edits holds them.
+QList<std::pair<const Setting*, QString>> fileSettings(const KVX_Configurator& window,
+                                                       bool withEdits);
+// The same as a file's settings object.
+QJsonObject settingsObject(const KVX_Configurator& window, bool withEdits);
 
 // A file read and checked, before anything is taken from it.
 struct CheckedConfiguration {
@@ -68,7 +76,12 @@ OpenReport applyConfiguration(KVX_Configurator& window, const CheckedConfigurati
 // The JSON Schema every saved file satisfies (docs/kvxcfg.schema.json).
 QJsonObject configurationSchema();
 
-// The File menu: Open Configuration…, Save Configuration As…, Quit.
+// A message box with an OK button that belongs to the window (gone with it
+// if the window goes while it is open).
+void tell(KVX_Configurator& window, QMessageBox::Icon icon, const QString& title,
+          const QString& text, const QString& informative, const QString& details = QString());
+
+// The File menu: Open Configuration…, Save Configuration As…, Save Record…, Quit.
 void addFileMenu(KVX_Configurator& window);
 
 } // namespace kvx

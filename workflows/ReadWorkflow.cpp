@@ -17,6 +17,7 @@
 #include "ui_KVX_Configurator.h"
 #include "workflows/ChainPlan.h"
 #include "workflows/Changes.h"
+#include "workflows/Record.h"
 #include "workflows/SessionStates.h"
 #include "workflows/WriteWorkflow.h"
 
@@ -245,6 +246,7 @@ bool consumeAnswer(KVX_Configurator& w, int state) {
     switch (state) {
     case 101:
         kvx::decodeClockRecord(ui, answer);
+        kvx::noteClock(w, kvx::ClockReading::How::ReadWithConfiguration);
         break;
     case 102:
         kvx::decodeUtcOffsetRecord(ui, answer);

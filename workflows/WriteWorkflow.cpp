@@ -24,6 +24,7 @@
 #include "ui_KVX_Configurator.h"
 #include "workflows/ChainPlan.h"
 #include "workflows/Changes.h"
+#include "workflows/Record.h"
 #include "workflows/SessionStates.h"
 
 #include <QMessageBox>
@@ -365,6 +366,8 @@ bool finishWrite(KVX_Configurator& w) {
     // Nothing is unlocked while the link is still busy or being taken down.
     if (!w.linkIdle())
         return kHold;
+    // Every record of the write came back as sent.
+    noteWriteConfirmed(w);
     w.unlockButtons();
     if (w.firmwareLevel > 4) {
         for (Pump pump : kAllPumps)
@@ -516,6 +519,7 @@ int plannedWriteExchanges(const KVX_Configurator& w, int issuingState) {
 }
 
 int writeEntryState(KVX_Configurator& w) {
+    noteWriteStarted(w);
     if (w.firmwareLevel <= 4)
         return kWriteStates.first;
     for (KVX_Configurator::PumpButtonStates& held : w.heldPumpButtons)

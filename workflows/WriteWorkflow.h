@@ -27,7 +27,8 @@ QList<WriteWarning> scheduleWarnings(const Ui_KVX_Configurator& ui, const QDateT
 // The state a write starts in, called with the buttons locked: from firmware
 // level 5 the Start buttons stay disabled after the write's end and the first
 // pump whose Stop button was enabled is stopped first (1400..1403); otherwise
-// the record chain (600).
+// the record chain (600). What the instrument holds is noted first, so that
+// the configuration record can say what the write changed.
 int writeEntryState(KVX_Configurator& w);
 
 // Fills `request` with the record `word` as a write builds it from the form
