@@ -412,7 +412,9 @@ private slots:
         // Another instrument takes the file and a sample ID of its own.
         QVERIFY(writeText(file("b.json"), QJsonDocument(another(preset)).toJson()));
         Sim b;
-        QVERIFY(b.start({"--config", file("b.json")}, file("b.jsonl")));
+        // Its clock is years behind: setting it shows.
+        QVERIFY(b.start({"--config", file("b.json"), "--clock", "2001-02-03T04:05:06"},
+                        file("b.jsonl")));
         const QStringList args = {
             "--port", b.path, "--apply", backup, "--set", "main.sample_id=SITE-12", "--yes"};
         const Outcome dry = run(args + QStringList{"--dry-run"});
@@ -498,6 +500,9 @@ private slots:
             << "KVX_Configurator: --set pumpa.flow_rate: this instrument has no such setting "
                "(board not fitted or not at its firmware level); nothing was written."
             << true;
+        QTest::newRow("backup not saved")
+            << "minimal" << QStringList{"--save", "@missing/backup.kvxcfg"}
+            << "KVX_Configurator: Could not save backup.kvxcfg: No such file or directory" << true;
         QTest::newRow("beyond the flow limit")
             << "full" << QStringList{"--set", "pumpa.flow_rate=2.5"}
             << "KVX_Configurator: --set pumpa.flow_rate: the form cannot show 2.500; it would be "
