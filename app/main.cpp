@@ -42,8 +42,8 @@ constexpr char kHelpText[] =
     "\n"
     "Progress goes to standard error; the change list and a last line saying what\n"
     "was done go to standard output. Exit status: 0 done; 1 the instrument or the\n"
-    "link failed; 2 usage, a file, a key or a value refused, nothing sent; 3\n"
-    "stopped at a schedule warning, nothing written.\n"
+    "link failed; 2 usage, a file, a key or a value refused, nothing written;\n"
+    "3 stopped at a schedule warning, nothing written.\n"
     "See KVX_Configurator(1).\n";
 
 bool is(const char* arg, const char* shortName, const char* longName) {
