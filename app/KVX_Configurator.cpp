@@ -1,11 +1,13 @@
 #include "app/KVX_Configurator.h"
 
+#include "image/Settings.h"
 #include "link/LinkConstants.h"
 #include "link/Status.h"
 #include "ui_KVX_Configurator.h"
 #include "workflows/Changes.h"
 #include "workflows/ConfigFile.h"
 
+#include <QRegularExpressionValidator>
 #include <QTimer>
 
 KVX_Configurator::KVX_Configurator(QWidget* parent)
@@ -38,6 +40,14 @@ void KVX_Configurator::construct() {
         edit->setDateTimeRange(first, last);
         edit->setDateTime(first);
     }
+
+    // The sample ID and the cartridge and sorbent IDs take only characters the
+    // instrument can store.
+    QLineEdit* const ids[] = {ui->sampleID, ui->pumpACartID, ui->pumpBCartID, ui->pumpCCartID,
+                              ui->pumpDCartID};
+    for (QLineEdit* id : ids)
+        id->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(kvx::kStorableTextPattern), id));
 
     portCount = 0;
     ui->kvxComList->clear();

@@ -26,10 +26,6 @@ void put(ConfigImage& image, quint8 byte) {
     image.length = static_cast<quint16>(at + 1);
 }
 
-QDateTime defaultDateTime() {
-    return QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC);
-}
-
 // Date and time fields as the writers take them; an invalid part counts as 0.
 struct Fields {
     int year, month, day, hour, minute, second;
@@ -61,6 +57,10 @@ QDateTime utcDateTime(int year, int month, int day, int hour, int minute, int se
 }
 
 } // namespace
+
+QDateTime defaultDateTime() {
+    return QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC);
+}
 
 // ---- request side ---------------------------------------------------------
 

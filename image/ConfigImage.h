@@ -111,4 +111,8 @@ double decodeFlowRate(quint16 raw, int scale);
 quint16 encodeUtcOffset(double hours);
 double decodeUtcOffset(const ConfigImage& response, int offset);
 
+// The date a date field holds when the instrument holds none, and what a
+// date edit shows for a bit pattern that is no date: 2000-01-01 00:00 UTC.
+QDateTime defaultDateTime();
+
 } // namespace kvx

@@ -497,7 +497,6 @@ void pump(Builder& b, const PumpKeys& k) {
     flow.scale = k.scale;
     flow.decimals = sorbent ? 2 : 3;
     flow.maximum = 99.99;
-    flow.limitAt = 5;
     flow.unit = sorbent ? QStringLiteral("mL/min") : QStringLiteral("L/min");
     Setting& limit = b.add(page, QStringLiteral("flow_limit"), QStringLiteral("Flow Limit"),
                            Kind::Reading, {w + QStringLiteral("FlowRate")});
@@ -654,14 +653,10 @@ bool hasChoice(const Setting& s, quint32 code) {
                        [code](const SettingChoice& c) { return c.code == code; });
 }
 
-int clampTo(quint32 value, double maximum) {
-    return int(std::min<double>(value, maximum));
-}
-
 QString dateText(const ConfigImage& record, int offset) {
     const QDateTime dt = record.readPackedDateTime(offset);
-    // A pattern that is no date leaves the edit at its start value.
-    return dateTimeText(dt.isValid() ? dt : QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC));
+    // A pattern that is no date shows as the form's default date.
+    return dateTimeText(dt.isValid() ? dt : defaultDateTime());
 }
 
 std::optional<QString> readingText(const Setting& s, const RecordSet& records) {
@@ -764,6 +759,12 @@ quint32 toRead(Conversion conversion, quint32 writtenValue) {
     return conversion == Conversion::AlphasenseMode ? (writtenValue ? 2 : 1) : writtenValue;
 }
 
+bool storableText(const QString& text) {
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+        return (c >= QChar(0x20) && c <= QChar(0x7E)) || (c >= QChar(0xA0) && c <= QChar(0xFF));
+    });
+}
+
 QString switchText(bool on) {
     return on ? QStringLiteral("on") : QStringLiteral("off");
 }
@@ -780,8 +781,7 @@ QString decimalText(double value, int decimals) {
     return QString::number(value, 'f', decimals);
 }
 
-std::optional<QString> instrumentText(const Setting& s, const RecordSet& records,
-                                      const SettingContext& context, bool shown) {
+std::optional<QString> instrumentText(const Setting& s, const RecordSet& records) {
     if (s.kind == Kind::Reading)
         return readingText(s, records);
     if (s.read.isEmpty())
@@ -798,82 +798,48 @@ std::optional<QString> instrumentText(const Setting& s, const RecordSet& records
     case Kind::Bit:
         return switchText(v[0] != 0);
     case Kind::Switch:
-        if (!shown && v[0] != s.onCode && v[0] != (s.onCode == 2 ? 1u : 0u))
+        if (v[0] != s.onCode && v[0] != (s.onCode == 2 ? 1u : 0u))
             return QString::number(v[0]);
         return switchText(v[0] == s.onCode);
-    case Kind::Choice: {
-        if (s.conversion == Conversion::Algorithm) {
-            // Without "Algorithm #2" in the list, algorithms 3 and 4 sit one
-            // item up, and 2 shows as the item where 3 would be.
-            const bool listsAlgorithm2 = (record->readU16(s.read.first().at) & 0x0008) != 0;
-            QStringList items = {QStringLiteral("None"), QStringLiteral("Algorithm #1")};
-            if (listsAlgorithm2)
-                items << QStringLiteral("Algorithm #2");
-            items << QStringLiteral("Algorithm #3") << QStringLiteral("Algorithm #4");
-            if (!shown)
-                return v[0] <= 4 ? choiceText(s, v[0]) : QString::number(v[0]);
-            const int item = listsAlgorithm2 || v[0] < 2 ? int(v[0]) : int(v[0]) - 1;
-            return item < items.size() ? items[item] : QString();
-        }
-        if (hasChoice(s, v[0]))
-            return choiceText(s, v[0]);
-        if (!shown)
-            return QString::number(v[0]);
-        return s.otherwise >= 0 ? s.choices[s.otherwise].text : QString();
-    }
+    case Kind::Choice:
+        if (s.conversion == Conversion::Algorithm)
+            return v[0] <= 4 ? choiceText(s, v[0]) : QString::number(v[0]);
+        return hasChoice(s, v[0]) ? choiceText(s, v[0]) : QString::number(v[0]);
     case Kind::Integer:
-        return QString::number(shown ? clampTo(v[0], s.maximum) : qint64(v[0]));
-    case Kind::Decimal: {
-        double value = (double(v[0]) - s.offset) / s.scale;
-        if (shown) {
-            // A pump's rate is held to the limit the instrument reports with it.
-            const double maximum =
-                s.limitAt > 0 ? record->readU16(s.limitAt) / double(s.scale) : s.maximum;
-            value = std::clamp(value, s.minimum, std::max(s.minimum, maximum));
-        }
-        return decimalText(value, s.decimals);
-    }
-    case Kind::Text: {
+        return QString::number(qint64(v[0]));
+    case Kind::Decimal:
+        return decimalText((double(v[0]) - s.offset) / s.scale, s.decimals);
+    case Kind::Text:
         if (!record)
             return std::nullopt;
-        const QString text = record->readText(s.read.first().at);
-        return shown ? text.left(s.read.first().width) : text;
-    }
+        return record->readText(s.read.first().at);
     case Kind::SampleStart: {
         const quint32 mode = v[0];
         if (mode == 1 || mode == 2)
             return choiceText(s, mode) +
-                   (shown || v[1] == 0 ? QString() : QStringLiteral(" (date word %1)").arg(v[1]));
+                   (v[1] == 0 ? QString() : QStringLiteral(" (date word %1)").arg(v[1]));
         const QString date = dateText(*record, s.read[1].at);
-        if (!shown && mode == 3)
-            return QStringLiteral("mode 3, ") + date;
-        return choiceText(s, 0) + QLatin1Char(' ') + date;
+        return (mode == 3 ? QStringLiteral("mode 3, ") : choiceText(s, 0) + QLatin1Char(' ')) +
+               date;
     }
     case Kind::Span:
-        if (shown)
-            return spanText(clampTo(v[0], s.maximum), clampTo(v[1], 23), clampTo(v[2], 59));
         return spanText(int(v[0]), int(v[1]), int(v[2]));
     case Kind::PumpStart: {
-        const ConfigImage* r = recordOf(records, s.read.first());
         if (v[0] || v[1] || v[2]) {
-            const QString delay =
-                shown ? spanText(clampTo(v[0], s.maximum), clampTo(v[1], 23), clampTo(v[2], 59))
-                      : spanText(int(v[0]), int(v[1]), int(v[2]));
-            QString text = choiceText(s, 1) + QLatin1Char(' ') + delay;
-            if (!shown && v[3])
-                text += QStringLiteral(" (and ") + dateText(*r, s.read[3].at) + QLatin1Char(')');
+            QString text =
+                choiceText(s, 1) + QLatin1Char(' ') + spanText(int(v[0]), int(v[1]), int(v[2]));
+            if (v[3])
+                text +=
+                    QStringLiteral(" (and ") + dateText(*record, s.read[3].at) + QLatin1Char(')');
             return text;
         }
-        if (v[3] && (context.sampleAtSpecificTime || !shown))
-            return choiceText(s, 2) + QLatin1Char(' ') + dateText(*r, s.read[3].at);
+        if (v[3])
+            return choiceText(s, 2) + QLatin1Char(' ') + dateText(*record, s.read[3].at);
         return choiceText(s, 0);
     }
     case Kind::PumpSpan:
         if (!v[0] && !v[1] && !v[2])
             return choiceText(s, 0);
-        if (shown)
-            return choiceText(s, 1) + QLatin1Char(' ') +
-                   spanText(clampTo(v[0], s.maximum), clampTo(v[1], 23), clampTo(v[2], 59));
         return choiceText(s, 1) + QLatin1Char(' ') + spanText(int(v[0]), int(v[1]), int(v[2]));
     case Kind::Reserved:
         return QStringLiteral("0x%1").arg(v[0], 0, 16);

@@ -89,9 +89,6 @@ struct Setting {
     int scale = 1;
     int offset = 0;
     int decimals = 0;
-    // Decimal: where the same record holds the instrument's own upper limit,
-    // to which the control is held (0: none, `maximum` holds).
-    int limitAt = 0;
     QString unit;     // for files and documentation; captions carry their own
     int board = 0;    // board kind: 1 main, 2 gas, 3 Pump A, 4 Pump B, 5 Pumps C and D
     int minLevel = 0; // firmware levels that have the setting
@@ -126,21 +123,18 @@ bool copyField(const ConfigImage& from, const FieldPos& source, ConfigImage& to,
 quint32 toWritten(Conversion conversion, quint32 readValue);
 quint32 toRead(Conversion conversion, quint32 writtenValue);
 
-// What decides how the instrument's value shows on the form besides the
-// records themselves.
-struct SettingContext {
-    // A pump start at a specific time shows only while the sample starts at
-    // a specific time.
-    bool sampleAtSpecificTime = true;
-};
+// The setting as the instrument holds it, in the form's words where the form
+// has words for it, as the raw number where it has none ("10" for a logging
+// interval the list lacks). nullopt when the records lack the setting.
+std::optional<QString> instrumentText(const Setting& setting, const RecordSet& records);
 
-// The setting as the instrument holds it, in the form's words: with `shown`,
-// as the form shows it after a read (a value the form cannot show appears as
-// what the form shows instead: a blank box, the nearest item, a clamped
-// number); without, as it truly is (the raw number where the form has no
-// words for it). nullopt when the records lack the setting.
-std::optional<QString> instrumentText(const Setting& setting, const RecordSet& records,
-                                      const SettingContext& context, bool shown);
+// What the instrument can store of a text: printable Latin-1 characters (it
+// keeps one byte a character; a zero byte ends the text).
+// As a pattern for both QRegularExpression and JSON Schema (the two ends of
+// each range are the characters themselves).
+inline const QString kStorableTextPattern =
+    QStringLiteral("^[ -~") + QChar(0xA0) + QLatin1Char('-') + QChar(0xFF) + QStringLiteral("]*$");
+bool storableText(const QString& text);
 
 // The form's words for values the form side builds too.
 QString switchText(bool on);

@@ -116,6 +116,12 @@ void KVX_Configurator::KVXDisconnectButtonPressed() {
     ui->setRTC->setEnabled(false);
     ui->readRTC->setEnabled(false);
     ui->scd30CalButton->setEnabled(false);
+    // The pumps cannot be commanded while the link says farewell.
+    for (kvx::Pump pump : kvx::kAllPumps) {
+        const kvx::PumpWidgets p = kvx::pumpWidgets(*ui, pump);
+        p.startButton->setEnabled(false);
+        p.stopButton->setEnabled(false);
+    }
     linkStep = kvx::LinkFarewell;
 }
 
@@ -220,7 +226,7 @@ void KVX_Configurator::resetLink() {
 
     // Nothing is known of an instrument no longer linked: no change to show.
     readBack = kvx::ReadBackState{};
-    changes->schedule();
+    changes->forget();
 
     linkStep = kvx::LinkNone;
     sessionState = 1;

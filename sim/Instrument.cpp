@@ -410,7 +410,7 @@ QByteArray Instrument::recordCommand(const QStringList& items, bool set, const Q
         events.add(nowMs, {{"event", "get"}, {"word", wordText(word)}, {"found", bool(record)}});
         if (!record)
             return "0,65535"; // an empty record: two fields
-        return formatRecord(*record, line);
+        return formatRecord(record->left(cfg.faults.cutRecords.value(word, record->size())), line);
     }
     if (!writeRecord(word, image)) {
         events.add(nowMs, {{"event", "refused"},

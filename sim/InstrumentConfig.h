@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QJsonObject>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -33,6 +34,10 @@ struct Faults {
     int garbageBytes = 0;      // this many junk bytes before the echo of each command line
     int endlessAfter = -1;     // once K commands are answered, the next starts an endless
                                // stream of bytes that never ends with a prompt
+    // Records answered shorter than the firmware keeps them: request word to
+    // the bytes of the record answered (request word included). Set in code
+    // only.
+    QMap<quint16, int> cutRecords;
 
     // Reads the fault keys of `object` over the current values; unknown keys
     // are an error.

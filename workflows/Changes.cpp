@@ -65,6 +65,12 @@ QString dateOf(const QWidget* w) {
     return edit ? dateTimeText(edit->dateTime()) : QString();
 }
 
+// The setting has a field in the record `word` a write sends.
+bool carries(const Setting& s, quint16 word) {
+    return std::any_of(s.write.cbegin(), s.write.cend(),
+                       [word](const FieldPos& f) { return f.word == word; });
+}
+
 QString readingOf(const QWidget* w) {
     if (const auto* edit = qobject_cast<const QLineEdit*>(w))
         return edit->text();
@@ -204,24 +210,111 @@ QString ChangeTracker::formText(const Setting& s) const {
     return QString();
 }
 
-std::optional<QString> ChangeTracker::instrumentText(const Setting& s, bool shown) const {
-    SettingContext context;
-    context.sampleAtSpecificTime = w.ui->startDateTime->isEnabled();
-    return kvx::instrumentText(s, w.readBack.records, context, shown);
+std::optional<QString> ChangeTracker::instrumentText(const Setting& s) const {
+    return kvx::instrumentText(s, w.readBack.records);
+}
+
+std::optional<QString> ChangeTracker::capturedText(const Setting& s) const {
+    const auto it = captured.constFind(&s);
+    return it == captured.cend() ? std::nullopt : std::optional<QString>(it->text);
+}
+
+ChangeTracker::Capture ChangeTracker::captureOf(const Setting& s) const {
+    Capture c{formText(s), {}, {}};
+    for (const QString& name : s.controls) {
+        const QWidget* widget = control(name);
+        QVariant value;
+        if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+            value = button->isChecked();
+        else if (const auto* box = qobject_cast<const QComboBox*>(widget))
+            value = box->currentIndex();
+        else if (const auto* number = qobject_cast<const QSpinBox*>(widget))
+            value = number->value();
+        else if (const auto* decimal = qobject_cast<const QDoubleSpinBox*>(widget))
+            value = decimal->value();
+        else if (const auto* edit = qobject_cast<const QLineEdit*>(widget))
+            value = edit->text();
+        else if (const auto* date = qobject_cast<const QDateTimeEdit*>(widget))
+            value = date->dateTime();
+        c.values << value;
+        c.enabled << (widget && widget->isEnabled());
+    }
+    return c;
+}
+
+void ChangeTracker::restore(const Setting& s) {
+    const auto it = captured.constFind(&s);
+    if (it == captured.cend())
+        return;
+    for (int i = 0; i < s.controls.size() && i < it->values.size(); ++i) {
+        QWidget* widget = control(s.controls[i]);
+        const QVariant& value = it->values[i];
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            // A radio button is set by checking the one that was checked.
+            if (value.toBool() || !button->autoExclusive())
+                button->setChecked(value.toBool());
+        } else if (auto* box = qobject_cast<QComboBox*>(widget)) {
+            box->setCurrentIndex(value.toInt());
+        } else if (auto* number = qobject_cast<QSpinBox*>(widget)) {
+            number->setValue(value.toInt());
+        } else if (auto* decimal = qobject_cast<QDoubleSpinBox*>(widget)) {
+            decimal->setValue(value.toDouble());
+        } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+            edit->setText(value.toString());
+        } else if (auto* date = qobject_cast<QDateTimeEdit*>(widget)) {
+            date->setDateTime(value.toDateTime());
+        }
+    }
 }
 
 bool ChangeTracker::edited(const Setting& s) const {
     if (!editable(s))
         return false;
-    const std::optional<QString> held = instrumentText(s, true);
-    return held && *held != formText(s);
+    const auto it = captured.constFind(&s);
+    if (it == captured.cend())
+        return false; // no instrument read yet
+    if (fromFile.contains(&s) || formText(s) != it->text)
+        return true;
+    // A value the form did not show is kept only while the setting's
+    // controls stay exactly as the read left them.
+    const std::optional<QString> held = instrumentText(s);
+    if (!held || *held == it->text)
+        return false;
+    const Capture now = captureOf(s);
+    return now.values != it->values || now.enabled != it->enabled;
+}
+
+void ChangeTracker::capture() {
+    captured.clear();
+    fromFile.clear();
+    unconfirmed.clear();
+    for (const Setting& s : settingCatalogue()) {
+        if (s.written() && !s.controls.isEmpty())
+            captured.insert(&s, captureOf(s));
+    }
+    schedule();
+}
+
+void ChangeTracker::forget() {
+    captured.clear();
+    fromFile.clear();
+    unconfirmed.clear();
+    schedule();
+}
+
+void ChangeTracker::setFromFile(const Setting& s, bool on) {
+    if (on)
+        fromFile.insert(&s);
+    else
+        fromFile.remove(&s);
+    schedule();
 }
 
 QList<SettingChange> ChangeTracker::changes() const {
     QList<SettingChange> list;
     for (const Setting& s : settingCatalogue()) {
         if (edited(s))
-            list.append({&s, instrumentText(s, false).value_or(QString()), formText(s)});
+            list.append({&s, instrumentText(s).value_or(tr("(not reported)")), formText(s)});
     }
     return list;
 }
@@ -234,9 +327,10 @@ QStringList ChangeTracker::keptAsOnInstrument() const {
             continue;
         for (const FieldPos& f : s.write)
             writtenWords.insert(f.word);
-        const std::optional<QString> truly = instrumentText(s, false);
-        if (truly && *truly != instrumentText(s, true))
-            kept << QStringLiteral("%1 \u203a %2: %3").arg(s.page, s.caption, *truly);
+        const std::optional<QString> held = instrumentText(s);
+        const std::optional<QString> shown = capturedText(s);
+        if (held && shown && *held != *shown && !edited(s))
+            kept << QStringLiteral("%1 \u203a %2: %3").arg(s.page, s.caption, *held);
     }
     for (const Setting& s : settingCatalogue()) {
         if (s.kind != SettingKind::Reserved || s.read.isEmpty() || !applies(s) ||
@@ -260,9 +354,7 @@ QStringList ChangeTracker::keptAsOnInstrument() const {
 void ChangeTracker::keepUnedited(ConfigImage& request) const {
     const quint16 word = request.requestWord();
     for (const Setting& s : settingCatalogue()) {
-        const bool inRecord = std::any_of(s.write.cbegin(), s.write.cend(),
-                                          [word](const FieldPos& f) { return f.word == word; });
-        if (!inRecord || s.read.isEmpty() || !applies(s) || edited(s))
+        if (!carries(s, word) || s.read.isEmpty() || !applies(s) || edited(s))
             continue;
         for (int i = 0; i < s.write.size() && i < s.read.size(); ++i) {
             const FieldPos& to = s.write[i];
@@ -279,8 +371,24 @@ void ChangeTracker::keepUnedited(ConfigImage& request) const {
     }
 }
 
+void ChangeTracker::sending(const ConfigImage& request) {
+    const quint16 word = request.requestWord();
+    QHash<const Setting*, Capture>& sent = unconfirmed[word];
+    sent.clear();
+    for (const Setting& s : settingCatalogue()) {
+        if (carries(s, word) && edited(s))
+            sent.insert(&s, captureOf(s));
+    }
+}
+
 void ChangeTracker::stored(const ConfigImage& request) {
     const quint16 word = request.requestWord();
+    // What was sent of the edited settings is now the instrument's value.
+    const QHash<const Setting*, Capture> sent = unconfirmed.take(word);
+    for (auto it = sent.cbegin(); it != sent.cend(); ++it) {
+        captured.insert(it.key(), it.value());
+        fromFile.remove(it.key());
+    }
     bool any = false;
     for (const Setting& s : settingCatalogue()) {
         for (int i = 0; i < s.write.size() && i < s.read.size(); ++i) {

@@ -22,6 +22,7 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QSet>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
@@ -37,8 +38,10 @@ using Kind = SettingKind;
 
 // A file bigger than this is no configuration (a full one is some 15 kB).
 constexpr qint64 kMaxFileBytes = 1 << 20;
-// A text field reads up to the end of its record.
-constexpr int kMaxTextLength = 62;
+// The characters a text setting can hold: its field in the record written.
+int textLength(const Setting& s) {
+    return s.write.isEmpty() ? 0 : s.write.first().width;
+}
 
 QString tr(const char* text) {
     return QCoreApplication::translate("ConfigFile", text);
@@ -90,9 +93,14 @@ QString pattern(const Setting& s) {
     }
 }
 
+// The date of "yyyy-MM-dd hh:mm UTC"; invalid unless the instrument can hold
+// it: a calendar date from 2000 to 2099, hours 0 to 23, minutes 0 to 59.
 QDateTime dateOf(const QString& words) {
-    return QDateTime(QDate::fromString(words.left(10), QStringLiteral("yyyy-MM-dd")),
-                     QTime::fromString(words.mid(11, 5), QStringLiteral("hh:mm")), Qt::UTC);
+    const QDate date = QDate::fromString(words.left(10), QStringLiteral("yyyy-MM-dd"));
+    const QTime time = QTime::fromString(words.mid(11, 5), QStringLiteral("hh:mm"));
+    if (!date.isValid() || !time.isValid() || date.year() < 2000 || date.year() > 2099)
+        return QDateTime();
+    return QDateTime(date, time, Qt::UTC);
 }
 
 bool isWhole(const QJsonValue& v, double lo, double hi) {
@@ -122,7 +130,9 @@ QString compositeProblem(const Setting& s, const QString& words) {
             continue;
         if (part.endsWith(QLatin1String(" UTC"))) {
             if (!dateOf(part).isValid())
-                return tr("%1 is no date").arg(part);
+                return tr("%1 is no date the instrument can hold (2000-01-01 00:00 UTC to "
+                          "2099-12-31 23:59 UTC)")
+                    .arg(part);
             continue;
         }
         // Days, hours, minutes; the sample start's date word is its second field.
@@ -131,6 +141,43 @@ QString compositeProblem(const Setting& s, const QString& words) {
             return tr("%1 is more than the instrument can hold (%2)")
                 .arg(part)
                 .arg(qint64(fieldMaximum(f)));
+    }
+    return QString();
+}
+
+// The first key that one object of a JSON text (already parsed without
+// error) holds twice; null when there is none. JSON readers keep only one of
+// the two values, so such a file cannot be taken as written.
+QString repeatedKey(const QByteArray& json) {
+    struct Level {
+        bool object;
+        bool expectsKey;
+        QSet<QString> keys;
+    };
+    QList<Level> levels;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (c == '"') {
+            qsizetype end = i + 1;
+            while (end < json.size() && json[end] != '"')
+                end += json[end] == '\\' ? 2 : 1;
+            if (!levels.isEmpty() && levels.last().object && levels.last().expectsKey) {
+                // The key as a reader sees it, its escapes undone.
+                const QString key =
+                    QJsonDocument::fromJson('[' + json.mid(i, end - i + 1) + ']')[0].toString();
+                if (levels.last().keys.contains(key))
+                    return key;
+                levels.last().keys.insert(key);
+                levels.last().expectsKey = false;
+            }
+            i = end;
+        } else if (c == '{' || c == '[') {
+            levels.append({c == '{', c == '{', {}});
+        } else if ((c == '}' || c == ']') && !levels.isEmpty()) {
+            levels.removeLast();
+        } else if (c == ',' && !levels.isEmpty() && levels.last().object) {
+            levels.last().expectsKey = true;
+        }
     }
     return QString();
 }
@@ -266,9 +313,13 @@ std::optional<QString> wordsOf(const Setting& s, const QJsonValue& v, QString* p
         break;
     }
     case Kind::Text:
-        if (v.isString() && v.toString().size() <= kMaxTextLength)
+        if (v.isString() && v.toString().size() <= textLength(s) && storableText(v.toString()))
             return v.toString();
-        why = tr("expected text of at most %1 characters").arg(kMaxTextLength);
+        why = v.isString() && v.toString().size() <= textLength(s)
+                  ? tr("\"%1\" holds characters the instrument cannot store (it takes "
+                       "printable Latin-1 characters only)")
+                        .arg(v.toString())
+                  : tr("expected text of at most %1 characters").arg(textLength(s));
         break;
     case Kind::SampleStart:
     case Kind::Span:
@@ -302,7 +353,7 @@ QJsonObject configurationDocument(const KVX_Configurator& w) {
         // What the next Write stores: an edited setting as the form shows
         // it, any other as the instrument holds it.
         std::optional<QString> words =
-            changes.edited(s) ? changes.formText(s) : changes.instrumentText(s, false);
+            changes.edited(s) ? changes.formText(s) : changes.instrumentText(s);
         if (!words)
             words = changes.formText(s);
         if (words)
@@ -339,6 +390,10 @@ CheckedConfiguration checkConfiguration(const QByteArray& bytes) {
     if (error.error != QJsonParseError::NoError) {
         file.problem =
             tr("it is not JSON (%1 at byte %2)").arg(error.errorString()).arg(error.offset);
+        return file;
+    }
+    if (const QString key = repeatedKey(bytes); !key.isNull()) {
+        file.problem = tr("the key \"%1\" appears twice in one object").arg(key);
         return file;
     }
     const QJsonObject root = doc.object();
@@ -485,41 +540,84 @@ OpenReport applyConfiguration(KVX_Configurator& w, const CheckedConfiguration& f
     const bool sameInstrument = !file.mainBoard.isEmpty() && !w.ui->kvxIDBox->isHidden() &&
                                 file.mainBoard == w.ui->kvxIDBox->text();
     OpenReport report;
-    // In the catalogue's order: a sensor's mode before its logging boxes,
-    // the sample's start before the pumps'.
-    for (const Setting& s : settingCatalogue()) {
-        if (!s.written() || s.kind == Kind::Reserved || s.controls.isEmpty())
+    // A setting the file sets, and whether the file holds the very value the
+    // instrument holds.
+    struct Target {
+        const Setting* setting;
+        QString words;
+        bool held;
+    };
+    QList<Target> targets;
+    // A sensor's mode before its logging boxes (switching a sensor on or off
+    // sets them), and the sample's start before the pumps': every other kind
+    // before the logging bits, each in the catalogue's order.
+    QList<const Setting*> order;
+    for (const bool bits : {false, true}) {
+        for (const Setting& s : settingCatalogue())
+            if ((s.kind == Kind::Bit) == bits)
+                order << &s;
+    }
+    for (const Setting* s : order) {
+        if (!s->written() || s->kind == Kind::Reserved || s->controls.isEmpty())
             continue;
-        const auto it = values.constFind(&s);
+        const auto it = values.constFind(s);
         if (it == values.cend()) {
-            if (changes.editable(s))
-                report.notInFile << label(s);
+            if (changes.editable(*s))
+                report.notInFile << label(*s);
             continue;
         }
-        if (!changes.applies(s)) {
-            report.notFitted << label(s);
+        if (!changes.applies(*s)) {
+            report.notFitted << label(*s);
             continue;
         }
-        if (!changes.editable(s)) {
-            report.sensorOff << label(s);
+        if (!changes.editable(*s)) {
+            report.sensorOff << label(*s);
             continue;
         }
-        if (s.perInstrument && !sameInstrument) {
-            report.keptOwn << label(s);
+        if (s->perInstrument && !sameInstrument) {
+            report.keptOwn << label(*s);
             continue;
         }
-        // The very value the instrument holds: the form shows it as after a
-        // read, and the write keeps it, even where the form has no words
-        // for it.
-        const std::optional<QString> held = changes.instrumentText(s, false);
-        const QString target =
-            held && *held == *it ? changes.instrumentText(s, true).value_or(*it) : *it;
-        applySetting(w, s, target);
-        const QString shown = changes.formText(s);
-        if (shown != target)
-            report.adjusted << QStringLiteral("%1: %2 \u2192 %3").arg(label(s), *it, shown);
-        else
+        const std::optional<QString> held = changes.instrumentText(*s);
+        targets.append({s, *it, held && *held == *it});
+    }
+    // The setting ends as the file says: the form shows it, or the file holds
+    // the instrument's own value, which an unedited write keeps.
+    const auto taken = [&changes](const Target& t) {
+        return changes.formText(*t.setting) == t.words || (t.held && !changes.edited(*t.setting));
+    };
+    const auto apply = [&w, &changes](const Target& t) {
+        applySetting(w, *t.setting, t.words);
+        // The instrument's own value where the form has no words for it: the
+        // form shows it as the read left it, and the write keeps it.
+        if (t.held && changes.formText(*t.setting) != t.words)
+            changes.restore(*t.setting);
+        // A file sets every other value it holds, also one the form shows
+        // already.
+        changes.setFromFile(*t.setting, !t.held);
+    };
+    for (const Target& t : targets)
+        apply(t);
+    // A rule between settings may have undone a value set before (switching
+    // a sensor on switches its partner on): again, until every setting ends
+    // as the file says or nothing more changes.
+    for (int pass = 0; pass < 3; ++pass) {
+        bool again = false;
+        for (const Target& t : targets) {
+            if (!taken(t)) {
+                apply(t);
+                again = true;
+            }
+        }
+        if (!again)
+            break;
+    }
+    for (const Target& t : targets) {
+        if (taken(t))
             ++report.taken;
+        else
+            report.adjusted << QStringLiteral("%1: %2 \u2192 %3")
+                                   .arg(label(*t.setting), t.words, changes.formText(*t.setting));
     }
     changes.refresh();
     return report;
@@ -530,10 +628,11 @@ CheckedConfiguration readConfiguration(const QString& path) {
     CheckedConfiguration checked;
     if (!file.open(QIODevice::ReadOnly))
         checked.problem = file.errorString();
-    else if (file.size() > kMaxFileBytes)
+    else if (const QByteArray bytes = file.read(kMaxFileBytes + 1); bytes.size() > kMaxFileBytes)
+        // Read up to the limit only: a pipe or a device reports no size.
         checked.problem = tr("it is too large to be a configuration file");
     else
-        checked = checkConfiguration(file.readAll());
+        checked = checkConfiguration(bytes);
     return checked;
 }
 
@@ -633,7 +732,8 @@ QJsonObject configurationSchema() {
             break;
         case Kind::Text:
             schema.insert(QStringLiteral("type"), QStringLiteral("string"));
-            schema.insert(QStringLiteral("maxLength"), kMaxTextLength);
+            schema.insert(QStringLiteral("maxLength"), textLength(s));
+            schema.insert(QStringLiteral("pattern"), kStorableTextPattern);
             break;
         default:
             schema.insert(QStringLiteral("type"), QStringLiteral("string"));
@@ -725,13 +825,20 @@ void addFileMenu(KVX_Configurator& w) {
         const QString suggested =
             (w.ui->kvxIDBox->text().isEmpty() ? QStringLiteral("KVXv2") : w.ui->kvxIDBox->text()) +
             QLatin1Char('.') + kConfigFileSuffix;
-        QString path =
-            QFileDialog::getSaveFileName(&w, tr("Save Configuration As"), suggested, filter);
-        if (path.isEmpty())
-            return;
-        if (QFileInfo(path).suffix().isEmpty())
-            path += QLatin1Char('.') + kConfigFileSuffix;
-        w.saveConfigurationTo(path);
+        // The dialog adds the suffix itself, so that its question before
+        // replacing a file is about the file that will be written.
+        QPointer<QFileDialog> dialog =
+            new QFileDialog(&w, tr("Save Configuration As"), suggested, filter);
+        dialog->setObjectName(QStringLiteral("saveConfigurationDialog"));
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setDefaultSuffix(kConfigFileSuffix);
+        const bool accepted = dialog->exec() == QDialog::Accepted;
+        if (!dialog)
+            return; // the window is gone
+        const QStringList chosen = dialog->selectedFiles();
+        delete dialog;
+        if (accepted && !chosen.isEmpty())
+            w.saveConfigurationTo(chosen.first());
     });
 }
 

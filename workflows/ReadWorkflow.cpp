@@ -354,8 +354,9 @@ void KVX_Configurator::runReadState() {
         // the link is busy or being taken down (a reset then ends the read).
         if (!linkIdle())
             return;
+        // The form now shows what the instrument holds.
+        changes->capture();
         keptAsRead = changes->keptAsOnInstrument();
-        changes->schedule();
         unlockButtons();
         sessionState = kvx::kStateIdle;
         return;

@@ -7,6 +7,7 @@
 #include "image/boards/PumpWidgets.h"
 #include "link/LinkConstants.h"
 #include "ui_KVX_Configurator.h"
+#include "workflows/Changes.h"
 
 #include <iterator>
 
@@ -55,6 +56,7 @@ void KVX_Configurator::startGet(quint16 requestWord, int nextState) {
 
 void KVX_Configurator::startSet(int nextState) {
     requestImage.finishRequest();
+    changes->sending(requestImage);
     linkStep = kvx::LinkSet;
     sessionState = nextState;
 }

@@ -93,9 +93,10 @@ void decodeScheduleRecord(Ui_KVX_Configurator& ui, const ConfigImage& response) 
     default: { // 0, and 3 which has no meaning of its own
         ui.specificTime->setChecked(true);
         ui.startDateTime->setEnabled(true);
+        // A read replaces what the form showed: a bit pattern that is no
+        // calendar date shows the form's default date.
         const QDateTime start = response.readPackedDateTime(4);
-        if (start.isValid())
-            ui.startDateTime->setDateTime(start);
+        ui.startDateTime->setDateTime(start.isValid() ? start : defaultDateTime());
         break;
     }
     }

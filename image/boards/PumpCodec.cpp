@@ -15,10 +15,10 @@ bool anyByteSet(const ConfigImage& image, int offset, int count) {
     return false;
 }
 
-void setIfValid(QDateTimeEdit* edit, const QDateTime& value) {
-    // A bit pattern that is no calendar date leaves the edit as it was.
-    if (value.isValid())
-        edit->setDateTime(value);
+// A read replaces what the form showed: a bit pattern that is no calendar
+// date shows the form's default date, never an earlier instrument's.
+void setDate(QDateTimeEdit* edit, const QDateTime& value) {
+    edit->setDateTime(value.isValid() ? value : defaultDateTime());
 }
 
 } // namespace
@@ -81,7 +81,7 @@ void decodePumpStartRecord(Ui_KVX_Configurator& ui, Pump pump, const ConfigImage
         w.delayMinutes->setEnabled(false);
         if (anyByteSet(response, 6, 4) && sampleAtSpecificTime) {
             w.specificDateTime->setChecked(true);
-            setIfValid(w.startDateTime, response.readPackedDateTime(6));
+            setDate(w.startDateTime, response.readPackedDateTime(6));
         } else {
             // With the sample (also a specific time while the sample itself
             // starts at power-on, which the form cannot show).

@@ -145,7 +145,7 @@ private slots:
                 QVERIFY2(rig.w().changes->control(name), qPrintable(s.key + ": " + name));
             // The instrument's own values read as the form shows them.
             if (s.kind == SettingKind::Reading && rig.w().changes->applies(s))
-                QCOMPARE(rig.w().changes->instrumentText(s, true).value_or("(none)"),
+                QCOMPARE(rig.w().changes->instrumentText(s).value_or("(none)"),
                          rig.w().changes->formText(s));
             // A check box's caption is its own text.
             if (s.kind == SettingKind::Bit) {
@@ -205,7 +205,7 @@ private slots:
         const QString shown = w.changes->formText(s);
         rig->pressWrite();
         QVERIFY(rig->settle());
-        QCOMPARE(w.changes->instrumentText(s, true).value_or("(none)"), shown);
+        QCOMPARE(w.changes->instrumentText(s).value_or("(none)"), shown);
         QVERIFY(!w.changes->edited(s));
         {
             DialogScript yes({}, QMessageBox::Yes);

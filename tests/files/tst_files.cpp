@@ -12,7 +12,9 @@
 #include "workflows/Changes.h"
 #include "workflows/ConfigFile.h"
 
+#include <QFileDialog>
 #include <QJsonArray>
+#include <QLineEdit>
 #include <QtTest>
 
 using namespace kvx;
@@ -114,7 +116,7 @@ QString hex(const ConfigImage& record) {
 }
 
 QString valueOf(const Setting& s, const RecordSet& records) {
-    return instrumentText(s, records, {}, false).value_or("(none)");
+    return instrumentText(s, records).value_or("(none)");
 }
 
 } // namespace
@@ -268,9 +270,28 @@ private slots:
         bad("span beyond its field", {"settings/main.schedule.duration=\"1 d 300 h 0 min\""},
             "main.schedule.duration: 300 is more than the instrument can hold (255)");
         bad("no date", {"settings/pumpb.start=\"At Specific UTC Date/Time 2025-02-30 06:00 UTC\""},
-            "pumpb.start: 2025-02-30 06:00 UTC is no date");
-        bad("text too long", {"settings/main.sample_id=\"" + QString(63, 'x') + "\""},
-            "main.sample_id: expected text of at most 62 characters");
+            "pumpb.start: 2025-02-30 06:00 UTC is no date the instrument can hold");
+        bad("text too long", {"settings/main.sample_id=\"" + QString(32, 'x') + "\""},
+            "main.sample_id: expected text of at most 31 characters");
+        bad("cartridge ID too long", {"settings/pumpa.cartridge_id=\"" + QString(16, 'x') + "\""},
+            "pumpa.cartridge_id: expected text of at most 15 characters");
+        bad("a character the instrument cannot store",
+            {QString::fromUtf8("settings/main.sample_id=\"Site Łódź\"")},
+            "holds characters the instrument cannot store");
+        // Dates the instrument cannot hold are refused, never moved.
+        bad("start after 2099",
+            {"settings/main.schedule.start=\"At Specific UTC Date/Time 2150-01-01 00:00 UTC\""},
+            "main.schedule.start: 2150-01-01 00:00 UTC is no date the instrument can hold");
+        bad("start at 24:00",
+            {"settings/pumpa.start=\"At Specific UTC Date/Time 2030-01-01 24:00 UTC\""},
+            "pumpa.start: 2030-01-01 24:00 UTC is no date the instrument can hold");
+        bad("start before 2000",
+            {"settings/main.schedule.start=\"At Specific UTC Date/Time 1999-12-31 23:59 UTC\""},
+            "1999-12-31 23:59 UTC is no date the instrument can hold");
+        bad("one key twice",
+            {"raw={\"format\": \"kvxcfg\", \"version\": 1, \"settings\": "
+             "{\"main.schedule.interval\": 15, \"main.schedule.\\u0069nterval\": 60}}"},
+            "the key \"main.schedule.interval\" appears twice in one object");
         // The rest applies, and the message says what was not taken.
         QTest::newRow("unknown key")
             << "full"
@@ -300,7 +321,8 @@ private slots:
             << "minimal"
             << "full" << QStringList{}
             << "(KVX2-M-000012).\n• 130 settings the file does not have were left as they were."
-            << 9;
+            // The file's power-on start withdraws Pump B's own start time.
+            << 10;
     }
     void open() {
         QFETCH(QString, savedOn);
@@ -378,6 +400,33 @@ private slots:
             QVERIFY(rig.w().statusBar()->currentMessage().startsWith("Could not save "));
         }
         QVERIFY(QFileInfo(dir.filePath("taken.kvxcfg/inside")).isDir());
+        // A device without end is read up to the limit and refused.
+        {
+            DialogScript ok({}, QMessageBox::Ok);
+            QVERIFY(!rig.w().openConfigurationFrom("/dev/zero"));
+            QCOMPARE(ok.answered(), 1);
+        }
+        // The IDs take only what the instrument can store, typed or pasted.
+        QLineEdit* id = rig.w().ui->sampleID;
+        id->clear();
+        for (const QChar c : QString::fromUtf8("Site Łódź")) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(id, &press);
+        }
+        QCOMPARE(id->text(), QString::fromUtf8("Site ód"));
+        // Save As: the dialog adds the suffix before it asks about replacing.
+        QString suffix;
+        QTimer::singleShot(0, [&] {
+            if (auto* d = rig.w().findChild<QFileDialog*>("saveConfigurationDialog")) {
+                suffix =
+                    d->defaultSuffix() + (d->acceptMode() == QFileDialog::AcceptSave ? "" : "?");
+                d->reject();
+            }
+        });
+        auto* saveAs = rig.w().findChild<QAction*>("actionSaveConfiguration");
+        saveAs->setEnabled(true); // the rig's clock is by hand: no tick has updated it
+        saveAs->trigger();
+        QCOMPARE(suffix, QString("kvxcfg"));
         QCOMPARE(readJson(KVX_SOURCE_DIR "/docs/kvxcfg.schema.json"), configurationSchema());
         const QString example = schemaProblem(KVX_SOURCE_DIR "/docs/example.kvxcfg");
         QVERIFY2(example.isEmpty(), qPrintable(example));

@@ -6,9 +6,12 @@
 // in the wrong zone shows.
 #include "image/boards/GasBoardCodec.h"
 #include "image/boards/MainBoardCodec.h"
+#include "image/boards/PumpCodec.h"
+#include "image/boards/PumpWidgets.h"
 #include "link/Status.h"
 #include "tests/support/SimRig.h"
 #include "workflows/Changes.h"
+#include "workflows/ConfigFile.h"
 #include "workflows/WriteWorkflow.h"
 
 #include <QtTest>
@@ -109,6 +112,13 @@ sim::InstrumentConfig variant(const QString& name) {
         c.scd30.fitted = false;
     if (has("flow above limit"))
         c.pumps[0].flowRaw = 2500; // the limit is 2.000
+    // A fresh instrument: a specific start without a date.
+    if (has("start no date"))
+        c.scheduleFlags = quint16(c.scheduleFlags & ~3), c.scheduleStart = 0;
+    if (has("SEN55 cut to 12"))
+        c.faults.cutRecords.insert(0x0060, 12);
+    if (has("AS3 off"))
+        c.alphasense[2].on = false;
 
     return c;
 }
@@ -338,6 +348,26 @@ private slots:
         QTest::addColumn<QString>("edits");
         QTest::addColumn<int>("word");
         QTest::addColumn<QString>("stored");
+        // An interlock's change is an edit; both directions of the sample start.
+        QTest::newRow("power-on start withdraws Pump B's own date")
+            << "full"
+            << "nextPowerOn" << 0x8064 << "2:0000000000000000";
+        QTest::newRow("Pump B at the sample start by hand, then power-on")
+            << "full"
+            << "pumpBSampleStart nextPowerOn" << 0x8064 << "2:0000000000000000";
+        QTest::newRow("back to power-on: the pump's hidden date kept")
+            << "full next power-on A date"
+            << "specificTime nextPowerOn" << 0x8062 << "2:00000000509e0a00";
+        // A read replaces the form: the instrument's missing date is no edit.
+        QTest::newRow("no date: an edit does not survive a read")
+            << "full start no date"
+            << "startDateTime@2031-01-01T10:00:00Z read" << 0x0040 << "4:00000000";
+        QTest::newRow("no date kept by an unedited write") << "full start no date"
+                                                           << "" << 0x0040 << "4:00000000";
+        // A field the instrument did not report is still the form's to write.
+        QTest::newRow("short SEN55 record: cleaning interval edited")
+            << "full SEN55 cut to 12"
+            << "sen55Interval=7" << 0x0060 << "4:00000007";
         QTest::newRow("start choice over a stale date")
             << "full A delay+date"
             << "pumpASampleStart" << 0x8062 << "2:0000000000000000";
@@ -374,9 +404,29 @@ private slots:
         SimRig rig(variant(instrument));
         QVERIFY(rig.connect());
         for (const QString& step : edits.split('|')) {
-            applyEdits(rig.w(), step);
+            for (const QString& edit : step.split(' ', Qt::SkipEmptyParts)) {
+                if (edit != "read") {
+                    applyEdits(rig.w(), edit);
+                    continue;
+                }
+                DialogScript yes({}, QMessageBox::Yes);
+                rig.w().KVXReadButtonPressed();
+                QVERIFY(rig.settle());
+                rig.w().changes->refresh();
+                QCOMPARE(rig.w().changes->count(), 0); // a read leaves no edit
+            }
+            // Every setting the write will change is named and marked.
+            rig.w().changes->refresh();
+            const QList<SettingChange> listed = rig.w().changes->changes();
+            for (const SettingChange& c : listed) {
+                const QWidget* first = rig.w().changes->control(c.setting->controls.first());
+                QVERIFY2(first->property("kvxChanged").toBool(), qPrintable(c.line()));
+            }
             rig.pressWrite();
             QVERIFY(rig.settle());
+            for (const SettingChange& c : listed) // and the list was true
+                QVERIFY2(rig.w().changes->instrumentText(*c.setting) == c.now,
+                         qPrintable(c.line()));
         }
         const QList<QByteArray> stores = rig.sim().log().stores(quint16(word));
         QVERIFY(!stores.isEmpty());
@@ -386,6 +436,122 @@ private slots:
         // What was written is what the instrument holds: nothing left to change.
         rig.w().changes->refresh();
         QCOMPARE(rig.w().changes->count(), 0);
+    }
+
+    // A file opened, then written: every setting the file holds ends as the
+    // file says on the instrument, also where the instrument held a value the
+    // form shows alike, and where a rule between settings undid it first.
+    // `source` edits the form before saving ("" saves the instrument as
+    // read); `file` changes the saved settings ("key=json").
+    void openThenWrite_data() {
+        QTest::addColumn<QString>("instrument");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QStringList>("file");
+        QTest::addColumn<int>("differ");
+        QTest::newRow("a file's 60 over an interval of 10")
+            << "full interval 10"
+            << "" << QStringList{"main.schedule.interval=60"} << 1;
+        QTest::newRow("the instrument's own 10 goes back unchanged") << "full interval 10"
+                                                                     << "" << QStringList{} << 0;
+        QTest::newRow("a file's Shutdown over stop state 2")
+            << "full stop state 2"
+            << "" << QStringList{"main.schedule.after_sampling=\"Shutdown\""} << 1;
+        QTest::newRow("a spin box's nearest value over one beyond it")
+            << "full cleaning 2000 h"
+            << "" << QStringList{"main.sen55.cleaning_interval=1000"} << 1;
+        QTest::newRow("partner switched on, then off again as the file says")
+            << "full AS3 off"
+            << "" << QStringList{"alphasense.2.enabled=false", "alphasense.3.enabled=true"} << 2;
+        QTest::newRow("level 0: sensor enable before its logging box") << "legacy"
+                                                                       << "" << QStringList{} << 0;
+        QTest::newRow("unwritten edits come back as edits")
+            << "full"
+            << "durationHours=5 mainLogVBUS" << QStringList{} << 2;
+    }
+    void openThenWrite() {
+        QFETCH(QString, instrument);
+        QFETCH(QString, source);
+        QFETCH(QStringList, file);
+        QFETCH(int, differ);
+        SimRig rig(variant(instrument));
+        QVERIFY(rig.connect());
+        KVX_Configurator& w = rig.w();
+        QTemporaryDir dir;
+        const QString path = dir.filePath("f.kvxcfg");
+        applyEdits(w, source);
+        QVERIFY(w.saveConfigurationTo(path));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QJsonObject doc = QJsonDocument::fromJson(f.readAll()).object();
+        f.close();
+        QJsonObject settings = doc["settings"].toObject();
+        for (const QString& change : file)
+            settings[change.section('=', 0, 0)] =
+                QJsonDocument::fromJson("[" + change.section('=', 1).toUtf8() + "]")[0];
+        doc["settings"] = settings;
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QJsonDocument(doc).toJson());
+        f.close();
+        // Something else changed on the form first, so that opening has to
+        // set it back (the Gas page's enable of Alphasense #2 at level 0).
+        if (instrument == "legacy")
+            applyEdits(w, "as2Mode");
+        {
+            DialogScript ok({}, QMessageBox::Ok);
+            QVERIFY(w.openConfigurationFrom(path));
+        }
+        QCOMPARE(w.changes->count(), differ);
+        rig.pressWrite();
+        QVERIFY(rig.settle());
+        {
+            DialogScript yes({}, QMessageBox::Yes);
+            w.KVXReadButtonPressed();
+        }
+        QVERIFY(rig.settle());
+        QStringList wrong;
+        for (auto it = settings.constBegin(); it != settings.constEnd(); ++it) {
+            const Setting* s = findSetting(it.key());
+            QVERIFY2(s, qPrintable(it.key()));
+            if (!w.changes->editable(*s))
+                continue;
+            const QString want = wordsOf(*s, it.value(), nullptr).value_or("(refused)");
+            const QString held = w.changes->instrumentText(*s).value_or("(none)");
+            if (held != want)
+                wrong << it.key() + ": " + held + " (file: " + want + ")";
+        }
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));
+    }
+
+    // A read replaces what the form showed: a date the instrument holds as no
+    // calendar date shows the form's default, not the last instrument's; and
+    // the pumps cannot be commanded while the link says farewell.
+    void aReadReplacesTheForm() {
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        Ui_KVX_Configurator& ui = *rig.w().ui;
+        QVERIFY(ui.startDateTime->dateTime() != defaultDateTime());
+        ConfigImage schedule; // a specific start, date bytes zero
+        schedule.resetRequest(0x0040);
+        schedule.length = 14;
+        decodeScheduleRecord(ui, schedule);
+        QCOMPARE(ui.startDateTime->dateTime(), defaultDateTime());
+        ConfigImage start; // a date word of month 0
+        start.resetRequest(0x8062);
+        start.length = 10;
+        start.bytes[7] = 0x01;
+        ui.pumpAStartDateTime->setDateTime(utc("2031-01-01T10:00:00Z"));
+        decodePumpStartRecord(ui, Pump::A, start);
+        QVERIFY(ui.pumpASpecificDateTime->isChecked());
+        QCOMPARE(ui.pumpAStartDateTime->dateTime(), defaultDateTime());
+
+        QVERIFY(ui.startPumpA->isEnabled());
+        DialogScript yes({}, QMessageBox::Yes);
+        rig.w().KVXDisconnectButtonPressed();
+        QCOMPARE(rig.w().linkStep, int(LinkFarewell));
+        for (const Pump pump : kAllPumps) {
+            const PumpWidgets p = pumpWidgets(ui, pump);
+            QVERIFY(!p.startButton->isEnabled() && !p.stopButton->isEnabled());
+        }
     }
 
     // Nothing cuts into a read: during the initial read every workflow button
