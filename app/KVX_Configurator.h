@@ -19,6 +19,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QTimer;
@@ -142,6 +143,12 @@ public:
     QMessageBox::StandardButton askYesNo(const QString& title, const QString& text,
                                          const QString& informative = QString(),
                                          const QString& details = QString());
+    // Who answers the window's questions and takes its messages when nobody
+    // sits at the window (the command line): when set, askYesNo and the
+    // configuration files' messages hand it the box they built instead of
+    // showing it, and take the button it returns as the operator's. Empty in
+    // the window, where every box waits for the operator.
+    std::function<QMessageBox::StandardButton(const QMessageBox& box)> answerer;
 
     // Values a read found that the form cannot show, kept as on the
     // instrument by an unedited write ("logging interval 10 s"); filled by

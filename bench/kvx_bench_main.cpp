@@ -2,8 +2,10 @@
 // the 20 ms timer) against kvx-sim on a pseudo-terminal, and prints a table:
 // idle CPU disconnected and connected, the time from Connect to the end of the
 // initial read and the time of a full write against the least the 20 ms tick
-// allows, the peak resident memory, and how resident memory grows over many
-// in-process connect / write / read / disconnect cycles.
+// allows, the time of one command-line run (KVX_Configurator --apply FILE
+// --set-clock, start to exit) against the least the tick allows, the peak
+// resident memory, and how resident memory grows over many in-process
+// connect / write / read / disconnect cycles.
 //
 //   kvx-bench [--sim PATH] [--preset NAME] [--idle-seconds N] [--runs N]
 //
@@ -23,6 +25,7 @@
 #include <QJsonObject>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -150,6 +153,46 @@ int countEnding(const QStringList& lines, const char* word) {
 
 bool isWriteState(int s) {
     return (s >= 600 && s < 1100 && s != 798 && s != 799) || s == 1200 || (s >= 1400 && s <= 1403);
+}
+
+// The program as built beside the benchmark, else the one the build named.
+QString configuratorPath() {
+    const QString beside =
+        QDir(QCoreApplication::applicationDirPath()).filePath("../KVX_Configurator");
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    return QStringLiteral(KVX_CONFIGURATOR_EXE);
+}
+
+// One command-line run as an operator starts it for each instrument of a
+// fleet: a file that changes one setting, then the clock. Milliseconds from
+// the process's start to its exit, -1 when it did not end with status 0.
+double commandLineRun(const QString& port, const QString& dir, int round) {
+    const QString file = QDir(dir).filePath("fleet.kvxcfg");
+    QFile out(file);
+    // Another logging interval each round, so that every run writes.
+    const QJsonObject settings{{"main.schedule.interval", round % 2 == 0 ? 30 : 60}};
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        out.write(
+            QJsonDocument(QJsonObject{{"format", "kvxcfg"}, {"version", 1}, {"settings", settings}})
+                .toJson()) < 0)
+        return -1;
+    out.close();
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    run.setProcessEnvironment(env);
+    QElapsedTimer clock;
+    clock.start();
+    run.start(configuratorPath(),
+              {"--port", port, "--apply", file, "--set-clock", "--yes", "--quiet"});
+    if (!run.waitForFinished(60000) || run.exitStatus() != QProcess::NormalExit ||
+        run.exitCode() != 0) {
+        run.kill();
+        run.waitForFinished(1000);
+        return -1;
+    }
+    return double(clock.nsecsElapsed()) / 1e6;
 }
 
 struct Floors {
@@ -396,11 +439,29 @@ int main(int argc, char* argv[]) {
         }
     }
     const long peakKb = statusKb("VmHWM");
+
+    // The command line on the same instrument, after the window has gone.
+    Sample commandLine;
+    // What the window sent, before the command line's runs.
+    const int linesBefore = int(loggedLines(logPath).size());
+    for (int run = 0; run < runs && status == 0; ++run) {
+        const double ms = commandLineRun(port, dir.path(), run);
+        if (ms < 0) {
+            std::fprintf(stderr, "kvx-bench: the command-line run did not finish\n");
+            status = 1;
+            break;
+        }
+        commandLine.ms << ms;
+    }
+    idleFor(200); // the log catches up
+    const int commandLineWrites =
+        countEnding(loggedLines(logPath).mid(linesBefore), "cfg_set") / std::max(1, runs);
     sim.terminate();
     if (!sim.waitForFinished(3000))
         sim.kill();
 
-    const int readExchanges = countEnding(loggedLines(logPath), "cfg_get") / std::max(1, runs);
+    const int readExchanges =
+        countEnding(loggedLines(logPath).mid(0, linesBefore), "cfg_get") / std::max(1, runs);
     // Least the tick design allows: a state starts an exchange, the next tick
     // names the command, the next sends it, the tick after consumes the answer.
     // The read adds the handshake (open, reset, prompt, board list, answer),
@@ -432,6 +493,22 @@ int main(int argc, char* argv[]) {
                 "|\n",
                 writeExchanges, writeTicks, qPrintable(write.text()),
                 qPrintable(ticksText(writeFloor)), qPrintable(ticksText(floors.writeTicks)));
+    // A command-line run: a tick lists the port, the read, the write, the
+    // clock (set and read back: 2 exchanges + 1), the farewell's tick, its
+    // quiet second and the tick that closes the port.
+    const int clockTicks = 3 * 2 + 1;
+    const int commandLineTicks =
+        readFloor >= 0 && writeFloor >= 0 ? 1 + readFloor + writeFloor + clockTicks + 1 + 1 : -1;
+    std::printf(
+        "| One command-line run, --apply FILE --set-clock (process start to exit: start-up, "
+        "connect, read, write of %d cfg_set, clock, farewell) | %s | %s: %d ticks (1 port "
+        "list + read + write + %d clock + 2 farewell) + %lld ms farewell wait | - |\n",
+        commandLineWrites - 1, qPrintable(commandLine.text()),
+        qPrintable(commandLineTicks < 0
+                       ? QStringLiteral("n/a")
+                       : QStringLiteral("%1 ms").arg(commandLineTicks * kvx::kTickMs +
+                                                     kvx::kFarewellWaitMs + 1)),
+        commandLineTicks, clockTicks, static_cast<long long>(kvx::kFarewellWaitMs + 1));
     std::printf("| Peak resident memory (VmHWM) | %.1f MiB | - | - |\n", peakKb / 1024.0);
     std::printf("| Resident memory growth over %d in-process connect / write / read / disconnect "
                 "cycles (second fifth to last fifth) | %+ld kB | - | - |\n",

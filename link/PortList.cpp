@@ -139,6 +139,11 @@ QMessageBox::StandardButton KVX_Configurator::askYesNo(const QString& title, con
         box->setInformativeText(informative);
     if (!details.isEmpty())
         box->setDetailedText(details);
+    if (answerer) {
+        const QMessageBox::StandardButton answer = answerer(*box);
+        delete box;
+        return answer == QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::No;
+    }
     box->exec();
     if (!self || !box)
         return QMessageBox::Cancel;

@@ -233,7 +233,10 @@ void tell(KVX_Configurator& w, QMessageBox::Icon icon, const QString& title, con
     box->setInformativeText(informative);
     if (!details.isEmpty())
         box->setDetailedText(details);
-    box->exec();
+    if (w.answerer)
+        w.answerer(*box);
+    else
+        box->exec();
     delete box;
 }
 
@@ -628,6 +631,75 @@ OpenReport applyConfiguration(KVX_Configurator& w, const CheckedConfiguration& f
     return report;
 }
 
+CheckedConfiguration readConfiguration(const QString& path) {
+    QFile file(path);
+    CheckedConfiguration checked;
+    if (!file.open(QIODevice::ReadOnly))
+        checked.problem = file.errorString();
+    else if (const QByteArray bytes = file.read(kMaxFileBytes + 1); bytes.size() > kMaxFileBytes)
+        // Read up to the limit only: a pipe or a device reports no size.
+        checked.problem = tr("it is too large to be a configuration file");
+    else
+        checked = checkConfiguration(bytes);
+    return checked;
+}
+
+OpenMessage takeConfiguration(KVX_Configurator& w, const QString& path,
+                              const CheckedConfiguration& checked) {
+    const OpenReport report = applyConfiguration(w, checked);
+    const QString name = QFileInfo(path).fileName();
+    const int differ = w.changes->count();
+    w.statusBar()->showMessage(
+        differ == 1
+            ? tr("Opened %1: 1 setting differs from the instrument.").arg(name)
+            : tr("Opened %1: %2 settings differ from the instrument.").arg(name).arg(differ));
+    OpenMessage message;
+    message.text = tr("Opened %1: %2 settings taken. Nothing is sent to the KVXv2 before Write "
+                      "Configuration.")
+                       .arg(QDir::toNativeSeparators(path))
+                       .arg(report.taken);
+    const auto add = [&](const QStringList& list, const QString& summary, const QString& heading) {
+        if (!list.isEmpty())
+            message.parts.append({summary, heading, list});
+    };
+    add(report.keptOwn,
+        tr("This instrument's sample ID and cartridge and sorbent IDs were kept: the file was "
+           "saved from another instrument (%1).")
+            .arg(checked.mainBoard.isEmpty() ? tr("no main board named") : checked.mainBoard),
+        tr("Kept: saved from another instrument"));
+    add(report.adjusted,
+        counted(report.adjusted.size(),
+                tr("1 value the form cannot show was set to the nearest it can."),
+                tr("%1 values the form cannot show were set to the nearest it can.")),
+        tr("Set to the nearest the form can show"));
+    add(report.notFitted,
+        counted(report.notFitted.size(),
+                tr("1 setting of a board or firmware level this instrument does not have "
+                   "was skipped (%2)."),
+                tr("%1 settings of boards or firmware levels this instrument does not have "
+                   "were skipped (%2)."))
+            .arg(pagesOf(report.notFitted)),
+        tr("Skipped: board not fitted or not at this firmware level"));
+    add(report.sensorOff,
+        counted(report.sensorOff.size(),
+                tr("1 setting of a sensor or pump not fitted was skipped."),
+                tr("%1 settings of sensors or pumps not fitted were skipped.")),
+        tr("Skipped: sensor or pump not fitted"));
+    add(checked.unknown,
+        counted(checked.unknown.size(), tr("1 key this program does not know was skipped."),
+                tr("%1 keys this program does not know were skipped.")),
+        tr("Skipped: unknown keys"));
+    add(checked.instrumentOwn,
+        counted(checked.instrumentOwn.size(), tr("1 value only the instrument sets was not taken."),
+                tr("%1 values only the instrument sets were not taken.")),
+        tr("Not taken: values only the instrument sets"));
+    add(report.notInFile,
+        counted(report.notInFile.size(), tr("1 setting the file does not have was left as it was."),
+                tr("%1 settings the file does not have were left as they were.")),
+        tr("Left as they were: not in the file"));
+    return message;
+}
+
 QJsonObject configurationSchema() {
     QJsonObject settings;
     for (const Setting& s : settingCatalogue()) {
@@ -810,80 +882,22 @@ bool KVX_Configurator::saveConfigurationTo(const QString& path) {
 bool KVX_Configurator::openConfigurationFrom(const QString& path) {
     if (!canStartWorkflow())
         return false;
-    const QString name = QFileInfo(path).fileName();
-    QFile file(path);
-    kvx::CheckedConfiguration checked;
-    if (!file.open(QIODevice::ReadOnly))
-        checked.problem = file.errorString();
-    else if (const QByteArray bytes = file.read(kvx::kMaxFileBytes + 1);
-             bytes.size() > kvx::kMaxFileBytes)
-        // Read up to the limit only: a pipe or a device reports no size.
-        checked.problem = tr("it is too large to be a configuration file");
-    else
-        checked = kvx::checkConfiguration(bytes);
+    const kvx::CheckedConfiguration checked = kvx::readConfiguration(path);
     if (!checked.problem.isEmpty()) {
-        statusBar()->showMessage(tr("Could not open %1.").arg(name));
+        statusBar()->showMessage(tr("Could not open %1.").arg(QFileInfo(path).fileName()));
         kvx::tell(*this, QMessageBox::Warning, tr("Open Configuration"),
                   tr("Could not open %1.").arg(QDir::toNativeSeparators(path)),
                   tr("%1.\n\nThe form is as it was.").arg(checked.problem));
         return false;
     }
-    const kvx::OpenReport report = kvx::applyConfiguration(*this, checked);
-    const int differ = changes->count();
-    statusBar()->showMessage(
-        differ == 1
-            ? tr("Opened %1: 1 setting differs from the instrument.").arg(name)
-            : tr("Opened %1: %2 settings differ from the instrument.").arg(name).arg(differ));
+    const kvx::OpenMessage message = kvx::takeConfiguration(*this, path, checked);
     QStringList said, details;
-    const auto add = [&](const QStringList& list, const QString& summary, const QString& heading) {
-        if (list.isEmpty())
-            return;
-        said << QStringLiteral("\u2022 ") + summary;
-        details << heading + QLatin1Char(':') << list << QString();
-    };
-    add(report.keptOwn,
-        tr("This instrument's sample ID and cartridge and sorbent IDs were kept: the file was "
-           "saved from another instrument (%1).")
-            .arg(checked.mainBoard.isEmpty() ? tr("no main board named") : checked.mainBoard),
-        tr("Kept: saved from another instrument"));
-    add(report.adjusted,
-        kvx::counted(report.adjusted.size(),
-                     tr("1 value the form cannot show was set to the nearest it can."),
-                     tr("%1 values the form cannot show were set to the nearest it can.")),
-        tr("Set to the nearest the form can show"));
-    add(report.notFitted,
-        kvx::counted(report.notFitted.size(),
-                     tr("1 setting of a board or firmware level this instrument does not have "
-                        "was skipped (%2)."),
-                     tr("%1 settings of boards or firmware levels this instrument does not have "
-                        "were skipped (%2)."))
-            .arg(kvx::pagesOf(report.notFitted)),
-        tr("Skipped: board not fitted or not at this firmware level"));
-    add(report.sensorOff,
-        kvx::counted(report.sensorOff.size(),
-                     tr("1 setting of a sensor or pump not fitted was skipped."),
-                     tr("%1 settings of sensors or pumps not fitted were skipped.")),
-        tr("Skipped: sensor or pump not fitted"));
-    add(checked.unknown,
-        kvx::counted(checked.unknown.size(), tr("1 key this program does not know was skipped."),
-                     tr("%1 keys this program does not know were skipped.")),
-        tr("Skipped: unknown keys"));
-    add(checked.instrumentOwn,
-        kvx::counted(checked.instrumentOwn.size(),
-                     tr("1 value only the instrument sets was not taken."),
-                     tr("%1 values only the instrument sets were not taken.")),
-        tr("Not taken: values only the instrument sets"));
-    add(report.notInFile,
-        kvx::counted(report.notInFile.size(),
-                     tr("1 setting the file does not have was left as it was."),
-                     tr("%1 settings the file does not have were left as they were.")),
-        tr("Left as they were: not in the file"));
+    for (const kvx::OpenMessage::Part& part : message.parts) {
+        said << QStringLiteral("\u2022 ") + part.summary;
+        details << part.heading + QLatin1Char(':') << part.settings << QString();
+    }
     if (!said.isEmpty())
-        kvx::tell(*this, QMessageBox::Information, tr("Configuration opened"),
-                  tr("Opened %1: %2 settings taken. Nothing is sent to the KVXv2 before Write "
-                     "Configuration.")
-                      .arg(QDir::toNativeSeparators(path))
-                      .arg(report.taken),
+        kvx::tell(*this, QMessageBox::Information, tr("Configuration opened"), message.text,
                   said.join(QLatin1Char('\n')), details.join(QLatin1Char('\n')).trimmed());
     return true;
 }

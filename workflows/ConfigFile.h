@@ -73,6 +73,27 @@ struct OpenReport {
 };
 OpenReport applyConfiguration(KVX_Configurator& window, const CheckedConfiguration& file);
 
+// Reads and checks the file at `path` as Open does; a file that cannot be
+// read, or is too large to be a configuration, is refused like a bad one.
+CheckedConfiguration readConfiguration(const QString& path);
+
+// What Open tells the operator once it took a file: the message's text and
+// one part for each kind of setting not taken as the file has it (skipped,
+// kept, set to the nearest), nothing to say when there are none.
+struct OpenMessage {
+    struct Part {
+        QString summary;      // one sentence
+        QString heading;      // of the list in the details
+        QStringList settings; // "Page › Caption", or keys
+    };
+    QString text;
+    QList<Part> parts;
+};
+// Takes a checked file into the form (applyConfiguration), shows the
+// status bar's line and words what it did; opens no box.
+OpenMessage takeConfiguration(KVX_Configurator& window, const QString& path,
+                              const CheckedConfiguration& file);
+
 // The JSON Schema every saved file satisfies (docs/kvxcfg.schema.json).
 QJsonObject configurationSchema();
 
