@@ -1,5 +1,6 @@
 #include "app/KVX_Configurator.h"
 
+#include "app/Keyboard.h"
 #include "link/LinkConstants.h"
 #include "link/Status.h"
 #include "ui_KVX_Configurator.h"
@@ -23,6 +24,8 @@ void KVX_Configurator::construct() {
     ui = new Ui_KVX_Configurator;
     ui->setupUi(this);
     connectForm();
+    // While every page is still in the tab row: their titles name the controls.
+    kvx::setUpKeyboard(*this);
     status = std::make_unique<kvx::StatusReporter>(*this);
     changes = new kvx::ChangeTracker(*this);
 
@@ -91,6 +94,7 @@ void KVX_Configurator::construct() {
     ticker->start(kvx::kTickMs);
 
     kvx::addFileMenu(*this);
+    kvx::addHelpMenu(*this);
 }
 
 KVX_Configurator::~KVX_Configurator() {
