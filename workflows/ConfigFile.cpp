@@ -24,7 +24,6 @@
 #include <QSaveFile>
 #include <QSpinBox>
 #include <QStatusBar>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
