@@ -295,13 +295,11 @@ QString shortcutsText(const KVX_Configurator& w) {
         }
     }
     const QString pageRows =
-        row(tr("Tab, Shift+Tab"), tr("Next, previous control of the page (in a date and time, "
-                                     "its next or previous field first)")) +
+        row(tr("Tab, Shift+Tab"), tr("Next, previous control (in a date: field by field)")) +
         row(tr("Ctrl+Tab, Ctrl+Shift+Tab"), tr("Next, previous page")) +
-        row(tr("Space"), tr("Press the button, tick or clear the check box")) +
-        row(tr("Arrow keys"), tr("Choose among the radio buttons, step a number, a date or a "
-                                 "list")) +
-        row(tr("Enter, Esc"), tr("Answer a question No (Enter takes its default answer)")) +
+        row(tr("Space"), tr("Press a button, tick a check box")) +
+        row(tr("Arrow keys"), tr("Pick a radio button, step a number or a list")) +
+        row(tr("Enter, Esc"), tr("Answer a question No (its default)")) +
         row(tr("Y"), tr("Answer a question Yes")) +
         row(tr("Alt+F, Alt+H"), tr("The File menu, the Help menu"));
     return tr("<p>The commands work from any page, exactly as their buttons do, and only when "
