@@ -1,5 +1,6 @@
 #include "app/KVX_Configurator.h"
 
+#include "app/Keyboard.h"
 #include "image/Settings.h"
 #include "link/LinkConstants.h"
 #include "link/Status.h"
@@ -26,6 +27,8 @@ void KVX_Configurator::construct() {
     ui = new Ui_KVX_Configurator;
     ui->setupUi(this);
     connectForm();
+    // While every page is still in the tab row: their titles name the controls.
+    kvx::setUpKeyboard(*this);
     status = std::make_unique<kvx::StatusReporter>(*this);
     changes = new kvx::ChangeTracker(*this);
     notes = std::make_unique<kvx::SessionNotes>();
@@ -103,6 +106,7 @@ void KVX_Configurator::construct() {
     ticker->start(kvx::kTickMs);
 
     kvx::addFileMenu(*this);
+    kvx::addHelpMenu(*this);
 }
 
 KVX_Configurator::~KVX_Configurator() {

@@ -238,6 +238,12 @@ public slots:
     void PumpDStartClicked();
     void PumpDStopClicked();
 
+signals:
+    // The workflow buttons were locked, unlocked, shown or hidden (told once
+    // the events queued then are handled): commands that follow them look
+    // again at whether they could start (app/Keyboard.cpp).
+    void workflowButtonsChanged();
+
 protected:
     // Closing with unwritten changes asks first.
     void closeEvent(QCloseEvent* event) override;

@@ -1,6 +1,7 @@
 #include "workflows/Changes.h"
 
 #include "app/KVX_Configurator.h"
+#include "app/Keyboard.h"
 #include "image/boards/PumpWidgets.h"
 #include "ui_KVX_Configurator.h"
 
@@ -444,6 +445,8 @@ void ChangeTracker::mark(QWidget* c, bool on) {
         marked.insert(c);
     else
         marked.remove(c);
+    if (!on) // a marked control's words come with the instrument's value (refresh)
+        sayChanged(c, false);
 }
 
 void ChangeTracker::refresh() {
@@ -454,8 +457,10 @@ void ChangeTracker::refresh() {
     for (const SettingChange& change : list) {
         tabs.insert(change.setting->tab);
         for (const QString& name : change.setting->controls)
-            if (QWidget* c = control(name))
+            if (QWidget* c = control(name)) {
                 nowMarked.insert(c);
+                sayChanged(c, true, change.was);
+            }
     }
     // Pump D's boxes of the shared bits are on its own page.
     for (QWidget* c : nowMarked) {

@@ -26,7 +26,6 @@
 #include <QSet>
 #include <QSpinBox>
 #include <QStatusBar>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -810,7 +809,8 @@ void addFileMenu(KVX_Configurator& w) {
     quit->setShortcuts(QKeySequence::Quit);
     QObject::connect(quit, &QAction::triggered, &w, &QWidget::close);
 
-    // Usable exactly when a button's workflow could start.
+    // Usable exactly when a button's workflow could start: looked at again
+    // whenever the workflow buttons lock, unlock or reset.
     const auto update = [&w, open, save, record] {
         const bool can = w.canStartWorkflow();
         open->setEnabled(can);
@@ -819,7 +819,7 @@ void addFileMenu(KVX_Configurator& w) {
     };
     update();
     QObject::connect(menu, &QMenu::aboutToShow, menu, update);
-    QObject::connect(w.ticker, &QTimer::timeout, menu, update);
+    QObject::connect(&w, &KVX_Configurator::workflowButtonsChanged, menu, update);
 
     const QString filter = tr("KVX configurations (*.%1)").arg(kConfigFileSuffix);
     QObject::connect(open, &QAction::triggered, &w, [&w, filter] {

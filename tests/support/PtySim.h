@@ -27,9 +27,11 @@ struct PtySim {
     QString logPath() const { return dir.filePath("sim.jsonl"); }
 
     // Starts kvx-sim with `args` and a window whose one port is its terminal,
-    // and presses Connect once the port list shows it. The window opens it
-    // with `serial`, or with the shipped program's QSerialPort when none.
-    bool start(const QStringList& args, std::unique_ptr<SerialDevice> serial = nullptr) {
+    // and presses Connect once the port list shows it (unless `pressConnect`
+    // is false). The window opens it with `serial`, or with the shipped
+    // program's QSerialPort when none.
+    bool start(const QStringList& args, std::unique_ptr<SerialDevice> serial = nullptr,
+               bool pressConnect = true) {
         sim = std::make_unique<QProcess>();
         sim->start(QStringLiteral(KVX_SIM_EXE), args + QStringList{"--log", logPath()});
         if (!sim->waitForStarted(5000))
@@ -46,7 +48,8 @@ struct PtySim {
         w = std::make_unique<KVX_Configurator>(std::move(platform));
         if (!QTest::qWaitFor([&] { return w->ui->kvxConnect->isEnabled(); }, 2000))
             return false;
-        w->KVXConnectButtonPressed();
+        if (pressConnect)
+            w->KVXConnectButtonPressed();
         return true;
     }
 
