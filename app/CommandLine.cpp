@@ -6,6 +6,7 @@
 #include "ui_KVX_Configurator.h"
 #include "workflows/Changes.h"
 #include "workflows/ConfigFile.h"
+#include "workflows/Record.h"
 #include "workflows/WriteWorkflow.h"
 
 #include <QApplication>
@@ -285,9 +286,20 @@ private:
         stage = Stage::Clock;
     }
 
-    // The run's work is done: the steps that close it (one more goes here
-    // when a run learns to keep a record of itself), then the farewell.
-    void endRun() { stage = Stage::Farewell; }
+    // The run's work is done: the record of what the instrument now holds,
+    // then the farewell.
+    void endRun() {
+        if (!o.record.isEmpty()) {
+            QString why;
+            if (!saveRecord(w, o.record, &why)) {
+                fail(Refused, tr("Could not save the record to %1: %2.")
+                                  .arg(QDir::toNativeSeparators(o.record), why));
+                return;
+            }
+            recorded = true;
+        }
+        stage = Stage::Farewell;
+    }
 
     // The first failure decides the status; the link is then taken down.
     void fail(Status status, const QString& why) {
@@ -315,6 +327,8 @@ private:
                 done << tr("no setting changed");
             if (clockSet)
                 done << tr("clock set");
+            if (recorded)
+                done << tr("record saved to %1").arg(QDir::toNativeSeparators(o.record));
             const QString name = mainBoard.isEmpty() ? tr("KVXv2 on %1").arg(o.port) : mainBoard;
             print(name + QStringLiteral(": ") + done.join(QStringLiteral(", ")) + QLatin1Char('.'));
         }
@@ -363,6 +377,7 @@ private:
     bool saved = false;
     bool written = false;
     bool clockSet = false;
+    bool recorded = false;
     int changed = 0;
 };
 
@@ -409,8 +424,9 @@ std::optional<Options> parseArguments(const QStringList& arguments, QString* pro
     const QCommandLineOption dryRun(QStringLiteral("dry-run"));
     const QCommandLineOption yes(QStringLiteral("yes"));
     const QCommandLineOption setClock(QStringLiteral("set-clock"));
+    const QCommandLineOption record(QStringLiteral("record"), QString(), QStringLiteral("file"));
     const QCommandLineOption quiet(QStringLiteral("quiet"));
-    parser.addOptions({port, save, apply, set, dryRun, yes, setClock, quiet});
+    parser.addOptions({port, save, apply, set, dryRun, yes, setClock, record, quiet});
 
     auto refuse = [problem](const QString& why) -> std::optional<Options> {
         if (problem)
@@ -421,7 +437,7 @@ std::optional<Options> parseArguments(const QStringList& arguments, QString* pro
         return refuse(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
         return refuse(tr("unexpected argument: %1").arg(parser.positionalArguments().first()));
-    for (const QCommandLineOption* once : {&port, &save, &apply}) {
+    for (const QCommandLineOption* once : {&port, &save, &apply, &record}) {
         if (parser.values(*once).size() > 1)
             return refuse(tr("--%1 given more than once").arg(once->names().first()));
     }
@@ -435,6 +451,9 @@ std::optional<Options> parseArguments(const QStringList& arguments, QString* pro
         return refuse(tr("--save: no file named"));
     if (parser.isSet(apply) && options.apply.isEmpty())
         return refuse(tr("--apply: no file named"));
+    options.record = parser.value(record);
+    if (parser.isSet(record) && options.record.isEmpty())
+        return refuse(tr("--record: no file named"));
     for (const QString& item : parser.values(set)) {
         const qsizetype equals = item.indexOf(QLatin1Char('='));
         if (equals <= 0)

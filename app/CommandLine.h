@@ -2,11 +2,11 @@
 // the window, for a fleet of instruments prepared the same way.
 //
 //   KVX_Configurator --port PORT [--save FILE] [--apply FILE] [--set KEY=VALUE]...
-//                    [--dry-run] [--yes] [--set-clock] [--quiet]
+//                    [--dry-run] [--yes] [--set-clock] [--record FILE] [--quiet]
 //
 // It drives the window as an operator would, never shown: Connect, the
 // initial read, File › Save and File › Open, edits by setting key, Write
-// Configuration, Set RTC, Disconnect, and answers each question the window
+// Configuration, Set RTC, File › Save Record, Disconnect, and answers each question the window
 // puts on the way itself. Progress goes to standard error, the change list and
 // the last line to standard output.
 #pragma once
@@ -32,8 +32,9 @@ enum Status : int {
 
 struct Options {
     QString port;
-    QString save;  // empty: no backup
-    QString apply; // empty: no file
+    QString save;   // empty: no backup
+    QString apply;  // empty: no file
+    QString record; // empty: no record (PDF) at the end
     // --set in the order given, each checked: the setting and its value in
     // the form's words.
     QList<std::pair<const Setting*, QString>> sets;

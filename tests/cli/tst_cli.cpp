@@ -14,6 +14,7 @@
 
 #include <QJsonArray>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QtTest>
 
 using namespace kvx;
@@ -432,12 +433,25 @@ private slots:
                  .isEmpty(),
             qPrintable(dry.text()));
 
-        const Outcome wet = run(args);
+        const QString record = file(preset + ".pdf");
+        const Outcome wet = run(args + QStringList{"--record", record});
         QVERIFY2(wet.status == 0, qPrintable(wet.text()));
         QCOMPARE(wet.list(), dry.list());
-        QCOMPARE(
-            wet.last(),
-            QString("%1: %2 settings written and confirmed.").arg(second).arg(wet.list().size()));
+        QCOMPARE(wet.last(), QString("%1: %2 settings written and confirmed, record saved to %3.")
+                                 .arg(second)
+                                 .arg(wet.list().size())
+                                 .arg(record));
+        // The record is made after the write: it names the instrument and the
+        // change just written.
+        if (!QStandardPaths::findExecutable("pdftotext").isEmpty()) {
+            QProcess text;
+            text.start("pdftotext", {record, "-"});
+            QVERIFY(text.waitForFinished(30000));
+            const QString pdf = QString::fromUtf8(text.readAllStandardOutput());
+            QVERIFY2(pdf.contains(second) && pdf.contains("SITE-12") &&
+                         !pdf.contains("No write in this session"),
+                     qPrintable(pdf.left(2000)));
+        }
         QVERIFY2(!wet.err
                       .filter(QRegularExpression("^Configuration written: \\d+ records, each "
                                                  "confirmed by the instrument's read-back\\.$"))
@@ -454,6 +468,15 @@ private slots:
         QVERIFY2(again.status == 0, qPrintable(again.text()));
         QCOMPARE(again.out,
                  (QStringList{"No setting will change.", second + ": no setting changed."}));
+        QCOMPARE(b.stores(), stored);
+
+        // A record that cannot be saved fails the run (after the read: the
+        // instrument is left as it was).
+        const Outcome noRecord = run({"--port", b.path, "--record", "/proc/kvx/record.pdf"});
+        QCOMPARE(noRecord.status, 2);
+        QVERIFY2(noRecord.err.last().startsWith("KVX_Configurator: Could not save the record to "
+                                                "/proc/kvx/record.pdf: "),
+                 qPrintable(noRecord.text()));
         QCOMPARE(b.stores(), stored);
 
         // The clock alone.
