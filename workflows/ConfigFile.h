@@ -27,6 +27,10 @@ namespace kvx {
 constexpr int kConfigFileVersion = 1;
 inline const QString kConfigFileFormat = QStringLiteral("kvxcfg");
 inline const QString kConfigFileSuffix = QStringLiteral("kvxcfg");
+// The name of the schema of this version (its `$id`), which a file may name
+// as its `$schema`.
+inline const QString kConfigSchemaId =
+    QStringLiteral("https://kvxv2.org/schemas/kvxcfg-1.schema.json");
 
 // A setting's value in a file, from the form's words for it.
 QJsonValue fileValue(const Setting& setting, const QString& words);
@@ -65,7 +69,8 @@ struct OpenReport {
 };
 OpenReport applyConfiguration(KVX_Configurator& window, const CheckedConfiguration& file);
 
-// The JSON Schema every saved file satisfies (docs/kvxcfg.schema.json).
+// The JSON Schema of the files this program opens, every file it saves among
+// them (docs/kvxcfg.schema.json).
 QJsonObject configurationSchema();
 
 // The File menu: Open Configuration…, Save Configuration As…, Quit.
