@@ -522,6 +522,10 @@ QJsonObject notBoth(const QString& key) {
 
 } // namespace
 
+QString presentKey(const QString& key) {
+    return formerKeys().value(key, key);
+}
+
 QJsonValue fileValue(const Setting& s, const QString& words) {
     bool number = false;
     const qint64 whole = words.toLongLong(&number);
@@ -711,7 +715,7 @@ CheckedConfiguration checkConfiguration(const QByteArray& bytes) {
         return refuse(tr("settings: expected an object of settings"));
     const QJsonObject values = settings.toObject();
     for (auto it = values.begin(); it != values.end(); ++it) {
-        const QString key = formerKeys().value(it.key(), it.key());
+        const QString key = presentKey(it.key());
         if (key != it.key() && values.contains(key))
             return refuse(
                 tr("settings: %1 and its older name %2 are both there").arg(key, it.key()));

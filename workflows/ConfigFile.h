@@ -39,6 +39,10 @@ QJsonValue fileValue(const Setting& setting, const QString& words);
 // hold.
 std::optional<QString> wordsOf(const Setting& setting, const QJsonValue& value, QString* problem);
 
+// The key of a setting that a file names `key`: the present one for an
+// older name, else `key` itself.
+QString presentKey(const QString& key);
+
 // The whole file for the window as it is now.
 QJsonObject configurationDocument(const KVX_Configurator& window);
 
