@@ -184,6 +184,7 @@ QString wholeProblem(double lo, double hi) {
     return tr("expected a whole number from %1 to %2").arg(qint64(lo)).arg(qint64(hi));
 }
 
+// Words of the kind as an example, for the message about wrong ones.
 QString example(const Setting& s) {
     return s.kind == Kind::Span ? spanText(1, 2, 30)
            : s.kind == Kind::SampleStart
