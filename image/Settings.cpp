@@ -393,10 +393,11 @@ void alphasense(Builder& b) {
         const quint16 word = quint16(0x4046 + 0x10 * (n - 1));
         const QString as = QStringLiteral("as%1").arg(n);
         const QString title = QStringLiteral("Alphasense #%1").arg(n);
-        // Level 0 shows the positions on the Gas page, later levels on their own.
-        Setting& early =
-            b.add(kGas, QStringLiteral("alphasense%1.enabled").arg(n),
-                  title + QStringLiteral(" Enable"), Kind::Switch, {as + QStringLiteral("Mode")});
+        // Level 0 shows the positions on the Gas page, later levels on their
+        // own: one stored setting, one key, an entry per page.
+        Setting& early = b.add(kGas, QString(), title + QStringLiteral(" Enable"), Kind::Switch,
+                               {as + QStringLiteral("Mode")});
+        early.key = QStringLiteral("alphasense.%1.enabled").arg(n);
         early.read = {at(word, 2, 2, 0x0003)};
         early.write = {at(modes, 1 + n, 1, 0x01)};
         early.conversion = Conversion::AlphasenseMode;
@@ -690,16 +691,33 @@ const QList<Setting>& settingCatalogue() {
     return catalogue;
 }
 
-const Setting* findSetting(const QString& key) {
-    static const QHash<QString, int> index = [] {
-        QHash<QString, int> keys;
+namespace {
+
+// The catalogue positions of each key's entries, in catalogue order.
+QList<int> entriesOf(const QString& key) {
+    static const QHash<QString, QList<int>> index = [] {
+        QHash<QString, QList<int>> keys;
         const QList<Setting>& all = settingCatalogue();
         for (int i = 0; i < all.size(); ++i)
-            keys.insert(all[i].key, i);
+            keys[all[i].key].append(i);
         return keys;
     }();
-    const auto it = index.constFind(key);
-    return it == index.cend() ? nullptr : &settingCatalogue()[*it];
+    return index.value(key);
+}
+
+} // namespace
+
+const Setting* findSetting(const QString& key) {
+    const QList<int> entries = entriesOf(key);
+    return entries.isEmpty() ? nullptr : &settingCatalogue()[entries.first()];
+}
+
+const Setting* findSetting(const QString& key, int level) {
+    for (const int i : entriesOf(key)) {
+        if (settingCatalogue()[i].hasLevel(level))
+            return &settingCatalogue()[i];
+    }
+    return nullptr;
 }
 
 std::optional<quint32> fieldValue(const ConfigImage& image, const FieldPos& field) {

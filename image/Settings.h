@@ -101,8 +101,16 @@ struct Setting {
     bool hasLevel(int level) const { return level >= minLevel && level <= maxLevel; }
 };
 
+// Every entry, in the form's order. A key names one stored setting: where the
+// form shows it on another page from some firmware level on, it has one entry
+// per range of levels (the Alphasense enables: the Gas page at level 0, their
+// own page later), with the same fields and words and levels that do not
+// overlap.
 const QList<Setting>& settingCatalogue();
+// The first entry of `key`; null for a key the catalogue lacks.
 const Setting* findSetting(const QString& key);
+// The entry of `key` that firmware level `level` has; null when none has it.
+const Setting* findSetting(const QString& key, int level);
 
 // The records as the instrument holds them, by request word, in the layout a
 // read receives them.
@@ -129,11 +137,12 @@ quint32 toRead(Conversion conversion, quint32 writtenValue);
 std::optional<QString> instrumentText(const Setting& setting, const RecordSet& records);
 
 // What the instrument can store of a text: printable Latin-1 characters (it
-// keeps one byte a character; a zero byte ends the text).
-// As a pattern for both QRegularExpression and JSON Schema (the two ends of
-// each range are the characters themselves).
-inline const QString kStorableTextPattern =
-    QStringLiteral("^[ -~") + QChar(0xA0) + QLatin1Char('-') + QChar(0xFF) + QStringLiteral("]*$");
+// keeps one byte a character; a zero byte ends the text). As the body of a
+// character class for both QRegularExpression and JSON Schema (the two ends
+// of each range are the characters themselves), and as a whole text.
+inline const QString kStorableCharacters =
+    QStringLiteral(" -~") + QChar(0xA0) + QLatin1Char('-') + QChar(0xFF);
+inline const QString kStorableTextPattern = QStringLiteral("^[%1]*$").arg(kStorableCharacters);
 bool storableText(const QString& text);
 
 // The form's words for values the form side builds too.

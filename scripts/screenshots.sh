@@ -75,6 +75,6 @@ on_display "$build/sim/kvx-demo" --screenshot docs/connection-tab.png --screensh
 on_display "$build/sim/kvx-demo" --auto-connect --screenshot docs/demo-connected.png
 on_display "$build/tests/screens/status_screens" docs # status-*.png, changes-*.png
 on_display "$build/tests/screens/form_screens" docs   # page-*.png, the ten pages
-on_display "$build/tests/screens/config_file_screens" docs # file-*.png, example.kvxcfg, kvxcfg.schema.json
+on_display "$build/tests/screens/config_file_screens" docs fuzz/corpus/config # file-*.png, example.kvxcfg, kvxcfg.schema.json, the fuzzer's seeds
 record docs/record.png
 installed docs/installed.png

@@ -18,6 +18,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -70,27 +71,98 @@ QStringList choiceTexts(const Setting& s) {
     return texts;
 }
 
-const char* const kDate = R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2} UTC)";
-const char* const kSpan = R"((\d+) d (\d+) h (\d+) min)";
+// A date as the form's words have it ("2025-04-01 08:00 UTC"): its shape
+// alone, and exactly the dates the instrument can hold, a calendar date from
+// 2000 to 2099 with hours 0 to 23 and minutes 0 to 59 (February 29 in the
+// years divisible by four, 2000 among them).
+const char* const kDateShape = "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2} UTC";
+const char* const kCalendarDate =
+    "20(?:[0-9]{2}-(?:(?:0[13578]|1[02])-(?:0[1-9]|[12][0-9]|3[01])"
+    "|(?:0[469]|11)-(?:0[1-9]|[12][0-9]|30)|02-(?:0[1-9]|1[0-9]|2[0-8]))"
+    "|(?:[02468][048]|[13579][26])-02-29) (?:[01][0-9]|2[0-3]):[0-5][0-9] UTC";
 
-// The form's words for the kinds made of several controls, as patterns.
-QString pattern(const Setting& s) {
+// A digit from `low` to `high` as a pattern.
+QString digits(QChar low, QChar high) {
+    return low == high ? QString(low) : QStringLiteral("[%1-%2]").arg(low, high);
+}
+
+// `n` more digits as a pattern.
+QString anyDigits(int n) {
+    return n <= 0   ? QString()
+           : n == 1 ? QStringLiteral("[0-9]")
+                    : QStringLiteral("[0-9]{%1}").arg(n);
+}
+
+// The whole numbers from 0 to `most` in decimal, leading zeros allowed.
+QString upTo(quint64 most) {
+    const QString top = QString::number(most);
+    const int length = int(top.size());
+    QStringList ways;
+    if (length == 1) {
+        ways << digits(QLatin1Char('0'), top[0]);
+    } else {
+        // Fewer digits than `most`: any such number.
+        ways << QStringLiteral("[0-9]");
+        if (length > 2)
+            ways << QStringLiteral("[1-9]") + (length == 3
+                                                   ? QStringLiteral("[0-9]")
+                                                   : QStringLiteral("[0-9]{1,%1}").arg(length - 2));
+        // As many digits: the same first digits as `most`, then a smaller one,
+        // then any.
+        for (int i = 0; i < length; ++i) {
+            const QChar low = QLatin1Char(i == 0 ? '1' : '0');
+            if (top[i] > low)
+                ways << top.left(i) + digits(low, QChar(top[i].unicode() - 1)) +
+                            anyDigits(length - i - 1);
+        }
+        ways << top;
+    }
+    return QStringLiteral("0*(?:%1)").arg(ways.join(QLatin1Char('|')));
+}
+
+// The form's words for the kinds made of several controls, as a pattern.
+// `exact`: precisely the words a file may hold, the numbers no larger than
+// their fields and the dates ones the instrument can hold (the schema's
+// pattern, and the test of a file's value); otherwise any number and any date
+// of the right shape, for taking words apart and saying what is wrong. Each
+// number and date is a group of its own.
+QString pattern(const Setting& s, bool exact) {
     const QStringList c = choiceTexts(s);
-    const QString date = QLatin1String(kDate), span = QLatin1String(kSpan);
+    const QString date = QLatin1String(exact ? kCalendarDate : kDateShape);
+    const auto number = [&](int field) {
+        return exact ? upTo(quint64(fieldMaximum(s.read.value(field)))) : QStringLiteral("[0-9]+");
+    };
+    // Days, hours and minutes from the setting's field `first` on.
+    const auto span = [&](int first) {
+        return QStringLiteral("(%1) d (%2) h (%3) min")
+            .arg(number(first), number(first + 1), number(first + 2));
+    };
     switch (s.kind) {
     case Kind::Span:
-        return QStringLiteral("^%1$").arg(span);
+        return QStringLiteral("^%1$").arg(span(0));
     case Kind::SampleStart:
-        return QStringLiteral(R"(^(?:%1 (%4)|mode 3, (%4)|(?:%2|%3)(?: \(date word (\d+)\))?)$)")
-            .arg(c.value(0), c.value(1), c.value(2), date);
+        // The sample start's date word is its second field.
+        return QStringLiteral(R"(^(?:%1 (%4)|mode 3, (%4)|(?:%2|%3)(?: \(date word (%5)\))?)$)")
+            .arg(c.value(0), c.value(1), c.value(2), date, number(1));
     case Kind::PumpStart:
         return QStringLiteral(R"(^(?:%1|%2 %4(?: \(and (%5)\))?|%3 (%5))$)")
-            .arg(c.value(0), c.value(1), c.value(2), span, date);
+            .arg(c.value(0), c.value(1), c.value(2), span(0), date);
     case Kind::PumpSpan:
-        return QStringLiteral("^(?:%1|%2 %3)$").arg(c.value(0), c.value(1), span);
+        return QStringLiteral("^(?:%1|%2 %3)$").arg(c.value(0), c.value(1), span(0));
     default:
         return QString();
     }
+}
+
+// The pattern compiled, and held whole: a line break at the end does not
+// count as the end.
+const QRegularExpression& compiled(const Setting& s, bool exact) {
+    static QHash<std::pair<const Setting*, bool>, QRegularExpression> cache;
+    auto it = cache.find({&s, exact});
+    if (it == cache.end())
+        it = cache.insert({&s, exact}, QRegularExpression(
+                                           QRegularExpression::anchoredPattern(pattern(s, exact))));
+    return *it;
 }
 
 // The date of "yyyy-MM-dd hh:mm UTC"; invalid unless the instrument can hold
@@ -112,37 +184,43 @@ QString wholeProblem(double lo, double hi) {
     return tr("expected a whole number from %1 to %2").arg(qint64(lo)).arg(qint64(hi));
 }
 
-// The parts of multi-control words beyond what their fields hold.
+// Words of the kind as an example, for the message about wrong ones.
+QString example(const Setting& s) {
+    return s.kind == Kind::Span ? spanText(1, 2, 30)
+           : s.kind == Kind::SampleStart
+               ? s.choices[0].text + QStringLiteral(" 2025-04-01 08:00 UTC")
+           : s.kind == Kind::PumpStart ? s.choices[1].text + QStringLiteral(" 0 d 2 h 0 min")
+                                       : s.choices[1].text + QStringLiteral(" 1 d 0 h 0 min");
+}
+
+// Why words of a kind made of several controls are none the instrument can
+// hold; empty when they are.
 QString compositeProblem(const Setting& s, const QString& words) {
-    const QRegularExpressionMatch m = QRegularExpression(pattern(s)).match(words);
-    if (!m.hasMatch())
-        return tr("expected text like \"%1\"")
-            .arg(s.kind == Kind::Span ? spanText(1, 2, 30)
-                 : s.kind == Kind::SampleStart
-                     ? s.choices[0].text + QStringLiteral(" 2025-04-01 08:00 UTC")
-                 : s.kind == Kind::PumpStart
-                     ? s.choices[1].text + QStringLiteral(" 0 d 2 h 0 min")
-                     : s.choices[1].text + QStringLiteral(" 1 d 0 h 0 min"));
-    int number = 0;
-    for (int i = 1; i <= m.lastCapturedIndex(); ++i) {
-        const QString part = m.captured(i);
-        if (part.isEmpty())
-            continue;
-        if (part.endsWith(QLatin1String(" UTC"))) {
-            if (!dateOf(part).isValid())
-                return tr("%1 is no date the instrument can hold (2000-01-01 00:00 UTC to "
-                          "2099-12-31 23:59 UTC)")
-                    .arg(part);
-            continue;
+    if (compiled(s, true).match(words).hasMatch())
+        return QString();
+    const QRegularExpressionMatch m = compiled(s, false).match(words);
+    if (m.hasMatch()) {
+        int number = 0;
+        for (int i = 1; i <= m.lastCapturedIndex(); ++i) {
+            const QString part = m.captured(i);
+            if (part.isEmpty())
+                continue;
+            if (part.endsWith(QLatin1String(" UTC"))) {
+                if (!dateOf(part).isValid())
+                    return tr("%1 is no date the instrument can hold (a calendar date from "
+                              "2000-01-01 00:00 UTC to 2099-12-31 23:59 UTC)")
+                        .arg(part);
+                continue;
+            }
+            // Days, hours, minutes; the sample start's date word is its second field.
+            const FieldPos& f = s.read.value(s.kind == Kind::SampleStart ? 1 : number++);
+            if (part.toDouble() > fieldMaximum(f))
+                return tr("%1 is more than the instrument can hold (%2)")
+                    .arg(part)
+                    .arg(qint64(fieldMaximum(f)));
         }
-        // Days, hours, minutes; the sample start's date word is its second field.
-        const FieldPos& f = s.read.value(s.kind == Kind::SampleStart ? 1 : number++);
-        if (part.toDouble() > fieldMaximum(f))
-            return tr("%1 is more than the instrument can hold (%2)")
-                .arg(part)
-                .arg(qint64(fieldMaximum(f)));
     }
-    return QString();
+    return tr("expected text like \"%1\"").arg(example(s));
 }
 
 // The first key that one object of a JSON text (already parsed without
@@ -224,6 +302,213 @@ QString pagesOf(const QStringList& labels) {
     return pages.join(QStringLiteral(", "));
 }
 
+// The keys at the top of a file, and those of them that hold text.
+const QStringList kTopKeys = {QStringLiteral("$schema"), QStringLiteral("format"),
+                              QStringLiteral("version"), QStringLiteral("program"),
+                              QStringLiteral("saved"),   QStringLiteral("instrument"),
+                              QStringLiteral("settings")};
+const QStringList kTextKeys = {QStringLiteral("$schema"), QStringLiteral("program"),
+                               QStringLiteral("saved")};
+
+// The boards of `instrument.boards`, named as their settings' keys begin.
+const QStringList kBoards = {QStringLiteral("main"), QStringLiteral("gas"), QStringLiteral("pumpa"),
+                             QStringLiteral("pumpb"), QStringLiteral("pumpscd")};
+
+// Names that files saved by earlier versions of the program use, and the
+// names that replaced them. Both are read; the later one is written.
+const QHash<QString, QString>& formerBoards() {
+    static const QHash<QString, QString> names = {
+        {QStringLiteral("pump_a"), QStringLiteral("pumpa")},
+        {QStringLiteral("pump_b"), QStringLiteral("pumpb")},
+        {QStringLiteral("pumps_cd"), QStringLiteral("pumpscd")}};
+    return names;
+}
+const QHash<QString, QString>& formerKeys() {
+    // The Alphasense enables at firmware level 0, where the Gas page shows them.
+    static const QHash<QString, QString> keys = [] {
+        QHash<QString, QString> k;
+        for (int n = 1; n <= 4; ++n)
+            k.insert(QStringLiteral("gas.alphasense%1.enabled").arg(n),
+                     QStringLiteral("alphasense.%1.enabled").arg(n));
+        return k;
+    }();
+    return keys;
+}
+
+// What is wrong with a file's `instrument`; empty when nothing is. Sets
+// `mainBoard` to the main board identifier it names.
+QString instrumentProblem(const QJsonValue& instrument, QString* mainBoard) {
+    if (!instrument.isObject())
+        return tr("instrument: expected an object");
+    const QJsonObject o = instrument.toObject();
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        if (it.key() == QLatin1String("firmware_level")) {
+            if (!isWhole(it.value(), 0, 65535))
+                return QStringLiteral("instrument.firmware_level: ") + wholeProblem(0, 65535);
+        } else if (it.key() == QLatin1String("boards")) {
+            if (!it.value().isObject())
+                return tr("instrument.boards: expected an object");
+            const QJsonObject boards = it.value().toObject();
+            for (auto b = boards.begin(); b != boards.end(); ++b) {
+                const QString name = formerBoards().value(b.key(), b.key());
+                if (!kBoards.contains(name))
+                    return tr("instrument.boards.%1: not a board of the KVXv2 (%2)")
+                        .arg(b.key(), kBoards.join(QStringLiteral(", ")));
+                if (name != b.key() && boards.contains(name))
+                    return tr("instrument.boards: %1 and its older name %2 are both there")
+                        .arg(name, b.key());
+                if (!b.value().isString())
+                    return tr("instrument.boards.%1: expected text").arg(b.key());
+            }
+            *mainBoard = boards.value(QStringLiteral("main")).toString();
+        } else {
+            return tr("instrument.%1: not a key of a configuration file").arg(it.key());
+        }
+    }
+    return QString();
+}
+
+// "at firmware level 0", "from firmware level 1", "at firmware levels 2 to 4".
+QString levelsOf(const Setting& s) {
+    if (s.maxLevel == 0xFFFF)
+        return QStringLiteral("from firmware level %1").arg(s.minLevel);
+    if (s.minLevel == s.maxLevel)
+        return QStringLiteral("at firmware level %1").arg(s.minLevel);
+    return QStringLiteral("at firmware levels %1 to %2").arg(s.minLevel).arg(s.maxLevel);
+}
+
+// "a, b or c"
+QString either(const QStringList& words) {
+    return words.size() < 2 ? words.value(0)
+                            : words.mid(0, words.size() - 1).join(QStringLiteral(", ")) +
+                                  QStringLiteral(" or ") + words.last();
+}
+
+// What a value of the setting is, in words: the pages and captions it stands
+// for, its unit where the caption does not carry it, and the words it takes.
+QString describe(const QList<const Setting*>& entries) {
+    const Setting& s = *entries.first();
+    QStringList where;
+    for (const Setting* e : entries)
+        where << label(*e) + (entries.size() > 1 ? QLatin1Char(' ') + levelsOf(*e) : QString());
+    QString text = where.join(QStringLiteral("; "));
+    if (!s.unit.isEmpty() && !s.caption.contains(QLatin1Char('[')))
+        text += QStringLiteral(" [%1]").arg(s.unit);
+    const QStringList c = choiceTexts(s);
+    const auto q = [](const QString& words) { return QStringLiteral("\"%1\"").arg(words); };
+    const QString span = QStringLiteral("D d H h M min");
+    const QString date = QStringLiteral("YYYY-MM-DD hh:mm UTC");
+    const QString dates = QStringLiteral(". A date is a calendar date from 2000-01-01 00:00 UTC "
+                                         "to 2099-12-31 23:59 UTC");
+    const QString spanLimits = QStringLiteral("; days up to %1, hours and minutes up to %2")
+                                   .arg(qint64(fieldMaximum(s.read.value(0))))
+                                   .arg(qint64(fieldMaximum(s.read.value(1))));
+    switch (s.kind) {
+    case Kind::Switch:
+        return text + QStringLiteral(": true or false, or a code the form cannot show");
+    case Kind::Choice:
+        if (numericChoices(s))
+            return text + QStringLiteral(": %1 as the form offers them, or another number the "
+                                         "form cannot show")
+                              .arg(either(c));
+        return text + QStringLiteral(": a choice as the form shows it, or a code");
+    case Kind::Decimal:
+        return text + QStringLiteral(", in steps of %1 (a number between two steps is set to "
+                                     "the nearer)")
+                          .arg(decimalText(std::pow(10.0, -s.decimals), s.decimals));
+    case Kind::Text:
+        return text + QStringLiteral(": up to %1 printable Latin-1 characters").arg(textLength(s));
+    case Kind::SampleStart:
+        return text +
+               QStringLiteral(": %1, %2 or %3; what the form cannot show: a power-on "
+                              "start with a date word left in its record (either "
+                              "followed by %4), start mode 3 (%5)")
+                   .arg(q(c.value(0) + QLatin1Char(' ') + date), q(c.value(1)), q(c.value(2)),
+                        q(QStringLiteral(" (date word N)")), q(QStringLiteral("mode 3, ") + date)) +
+               dates;
+    case Kind::Span:
+        return text + QStringLiteral(": %1").arg(q(span)) + spanLimits;
+    case Kind::PumpStart:
+        return text +
+               QStringLiteral(": %1, %2 or %3; what the form cannot show: a delay with a "
+                              "date left in its record (%4)")
+                   .arg(q(c.value(0)), q(c.value(1) + QLatin1Char(' ') + span),
+                        q(c.value(2) + QLatin1Char(' ') + date),
+                        q(c.value(1) + QLatin1Char(' ') + span +
+                          QStringLiteral(" (and %1)").arg(date))) +
+               spanLimits + dates;
+    case Kind::PumpSpan:
+        return text +
+               QStringLiteral(": %1 or %2")
+                   .arg(q(c.value(0)), q(c.value(1) + QLatin1Char(' ') + span)) +
+               spanLimits;
+    default:
+        return text;
+    }
+}
+
+// The schema of a setting's value in a file: exactly the values that
+// wordsOf() takes.
+QJsonObject settingSchema(const QList<const Setting*>& entries) {
+    const Setting& s = *entries.first();
+    const double most = fieldMaximum(s.read.first());
+    const QJsonObject whole{{QStringLiteral("type"), QStringLiteral("integer")},
+                            {QStringLiteral("minimum"), 0},
+                            {QStringLiteral("maximum"), most}};
+    // Python's `$` also matches before a line break that ends the text.
+    const QJsonObject oneLine{{QStringLiteral("pattern"), QStringLiteral("\n")}};
+    QJsonObject schema;
+    switch (s.kind) {
+    case Kind::Bit:
+        schema.insert(QStringLiteral("type"), QStringLiteral("boolean"));
+        break;
+    case Kind::Switch:
+        schema.insert(
+            QStringLiteral("anyOf"),
+            QJsonArray{QJsonObject{{QStringLiteral("type"), QStringLiteral("boolean")}}, whole});
+        break;
+    case Kind::Choice:
+        if (numericChoices(s)) {
+            schema = whole;
+            break;
+        }
+        schema.insert(QStringLiteral("anyOf"),
+                      QJsonArray{QJsonObject{{QStringLiteral("enum"),
+                                              QJsonArray::fromStringList(choiceTexts(s))}},
+                                 whole});
+        break;
+    case Kind::Integer:
+        schema = whole;
+        break;
+    case Kind::Decimal:
+        schema.insert(QStringLiteral("type"), QStringLiteral("number"));
+        schema.insert(QStringLiteral("minimum"), (0.0 - s.offset) / s.scale);
+        schema.insert(QStringLiteral("maximum"), (most - s.offset) / s.scale);
+        break;
+    case Kind::Text:
+        // No character outside the ones the instrument stores.
+        schema.insert(QStringLiteral("type"), QStringLiteral("string"));
+        schema.insert(QStringLiteral("maxLength"), textLength(s));
+        schema.insert(QStringLiteral("not"),
+                      QJsonObject{{QStringLiteral("pattern"),
+                                   QStringLiteral("[^%1]").arg(kStorableCharacters)}});
+        break;
+    default:
+        schema.insert(QStringLiteral("type"), QStringLiteral("string"));
+        schema.insert(QStringLiteral("pattern"), pattern(s, true));
+        schema.insert(QStringLiteral("not"), oneLine);
+        break;
+    }
+    schema.insert(QStringLiteral("description"), describe(entries));
+    return schema;
+}
+
+// Holds no `key` beside the key it is the older name of.
+QJsonObject notBoth(const QString& key) {
+    return QJsonObject{
+        {QStringLiteral("not"), QJsonObject{{QStringLiteral("required"), QJsonArray{key}}}}};
+}
+
 } // namespace
 
 void tell(KVX_Configurator& w, QMessageBox::Icon icon, const QString& title, const QString& text,
@@ -237,6 +522,10 @@ void tell(KVX_Configurator& w, QMessageBox::Icon icon, const QString& title, con
     else
         box->exec();
     delete box;
+}
+
+QString presentKey(const QString& key) {
+    return formerKeys().value(key, key);
 }
 
 QJsonValue fileValue(const Setting& s, const QString& words) {
@@ -304,8 +593,15 @@ std::optional<QString> wordsOf(const Setting& s, const QJsonValue& v, QString* p
         break;
     case Kind::Decimal: {
         const double lo = (0.0 - s.offset) / s.scale, hi = (most - s.offset) / s.scale;
-        if (v.isDouble() && v.toDouble() >= lo && v.toDouble() <= hi)
-            return decimalText(v.toDouble(), s.decimals);
+        const double d = v.toDouble();
+        if (v.isDouble() && d >= lo && d <= hi) {
+            // A number between the instrument's steps keeps its own words:
+            // the form takes the nearest step, and opening lists it.
+            const double steps = d * std::pow(10.0, s.decimals);
+            return std::abs(steps - std::round(steps)) < 1e-6
+                       ? decimalText(d, s.decimals)
+                       : QString::number(d, 'g', QLocale::FloatingPointShortest);
+        }
         why = tr("expected a number from %1 to %2")
                   .arg(decimalText(lo, s.decimals), decimalText(hi, s.decimals));
         break;
@@ -367,14 +663,11 @@ QJsonObject settingsObject(const KVX_Configurator& w, bool withEdits) {
 QJsonObject configurationDocument(const KVX_Configurator& w) {
     const QJsonObject settings = settingsObject(w, true);
     QJsonObject boards;
-    const std::pair<const char*, QLineEdit*> ids[] = {{"main", w.ui->kvxIDBox},
-                                                      {"gas", w.ui->gasIDBox},
-                                                      {"pump_a", w.ui->pumpAIDBox},
-                                                      {"pump_b", w.ui->pumpBIDBox},
-                                                      {"pumps_cd", w.ui->pumpsCDIDBox}};
-    for (const auto& [key, box] : ids)
-        if (!box->isHidden() && !box->text().isEmpty())
-            boards.insert(QLatin1String(key), box->text());
+    const QLineEdit* const ids[] = {w.ui->kvxIDBox, w.ui->gasIDBox, w.ui->pumpAIDBox,
+                                    w.ui->pumpBIDBox, w.ui->pumpsCDIDBox};
+    for (int i = 0; i < kBoards.size(); ++i)
+        if (!ids[i]->isHidden() && !ids[i]->text().isEmpty())
+            boards.insert(kBoards[i], ids[i]->text());
     QJsonObject instrument;
     instrument.insert(QStringLiteral("boards"), boards);
     instrument.insert(QStringLiteral("firmware_level"), w.firmwareLevel);
@@ -392,47 +685,52 @@ QJsonObject configurationDocument(const KVX_Configurator& w) {
 
 CheckedConfiguration checkConfiguration(const QByteArray& bytes) {
     CheckedConfiguration file;
+    const auto refuse = [&file](const QString& why) {
+        file.problem = why;
+        file.values.clear();
+        file.unknown.clear();
+        file.instrumentOwn.clear();
+        return file;
+    };
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError) {
-        file.problem =
-            tr("it is not JSON (%1 at byte %2)").arg(error.errorString()).arg(error.offset);
-        return file;
-    }
-    if (const QString key = repeatedKey(bytes); !key.isNull()) {
-        file.problem = tr("the key \"%1\" appears twice in one object").arg(key);
-        return file;
-    }
+    if (error.error != QJsonParseError::NoError)
+        return refuse(
+            tr("it is not JSON (%1 at byte %2)").arg(error.errorString()).arg(error.offset));
+    if (const QString key = repeatedKey(bytes); !key.isNull())
+        return refuse(tr("the key \"%1\" appears twice in one object").arg(key));
     const QJsonObject root = doc.object();
-    if (!doc.isObject() || root.value(QStringLiteral("format")) != kConfigFileFormat) {
-        file.problem = tr("format: it is not a KVX configuration file");
-        return file;
-    }
+    if (!doc.isObject() || root.value(QStringLiteral("format")) != kConfigFileFormat)
+        return refuse(tr("format: it is not a KVX configuration file"));
     const QJsonValue version = root.value(QStringLiteral("version"));
-    if (!isWhole(version, 1, 1e9)) {
-        file.problem = tr("version: expected a whole number from 1");
-        return file;
+    if (!isWhole(version, 1, 1e9))
+        return refuse(tr("version: expected a whole number from 1"));
+    if (version.toInt() > kConfigFileVersion)
+        return refuse(tr("version: format version %1 is newer than this program reads (%2)")
+                          .arg(version.toInt())
+                          .arg(kConfigFileVersion));
+    for (auto it = root.begin(); it != root.end(); ++it) {
+        if (!kTopKeys.contains(it.key()))
+            return refuse(tr("%1: not a key of a configuration file").arg(it.key()));
+        if (kTextKeys.contains(it.key()) && !it.value().isString())
+            return refuse(tr("%1: expected text").arg(it.key()));
     }
-    if (version.toInt() > kConfigFileVersion) {
-        file.problem = tr("version: format version %1 is newer than this program reads (%2)")
-                           .arg(version.toInt())
-                           .arg(kConfigFileVersion);
-        return file;
+    if (root.contains(QStringLiteral("instrument"))) {
+        const QString problem =
+            instrumentProblem(root.value(QStringLiteral("instrument")), &file.mainBoard);
+        if (!problem.isEmpty())
+            return refuse(problem);
     }
-    const QJsonValue main = root.value(QStringLiteral("instrument"))
-                                .toObject()
-                                .value(QStringLiteral("boards"))
-                                .toObject()
-                                .value(QStringLiteral("main"));
-    file.mainBoard = main.toString();
     const QJsonValue settings = root.value(QStringLiteral("settings"));
-    if (!settings.isObject()) {
-        file.problem = tr("settings: expected an object of settings");
-        return file;
-    }
+    if (!settings.isObject())
+        return refuse(tr("settings: expected an object of settings"));
     const QJsonObject values = settings.toObject();
     for (auto it = values.begin(); it != values.end(); ++it) {
-        const Setting* s = findSetting(it.key());
+        const QString key = presentKey(it.key());
+        if (key != it.key() && values.contains(key))
+            return refuse(
+                tr("settings: %1 and its older name %2 are both there").arg(key, it.key()));
+        const Setting* s = findSetting(key);
         if (!s) {
             file.unknown << it.key();
             continue;
@@ -443,11 +741,8 @@ CheckedConfiguration checkConfiguration(const QByteArray& bytes) {
         }
         QString problem;
         const std::optional<QString> words = wordsOf(*s, it.value(), &problem);
-        if (!words) {
-            file.problem = it.key() + QStringLiteral(": ") + problem;
-            file.values.clear();
-            return file;
-        }
+        if (!words)
+            return refuse(it.key() + QStringLiteral(": ") + problem);
         file.values.append({s, *words});
     }
     return file;
@@ -458,7 +753,7 @@ void applySetting(KVX_Configurator& w, const Setting& s, const QString& words) {
     for (const QString& name : s.controls)
         c << w.changes->control(name);
     QWidget* first = c.value(0);
-    const QRegularExpressionMatch m = QRegularExpression(pattern(s)).match(words);
+    const QRegularExpressionMatch m = compiled(s, false).match(words);
     switch (s.kind) {
     case Kind::Bit:
         // A bit with a box on two pages: the first that is enabled (the
@@ -541,9 +836,11 @@ bool OpenReport::anythingToSay() const {
 
 OpenReport applyConfiguration(KVX_Configurator& w, const CheckedConfiguration& file) {
     ChangeTracker& changes = *w.changes;
-    QHash<const Setting*, QString> values;
+    // By key: where a setting has an entry per range of firmware levels, the
+    // instrument's level picks the entry that takes it.
+    QHash<QString, QString> values;
     for (const auto& [setting, words] : file.values)
-        values.insert(setting, words);
+        values.insert(setting->key, words);
     const bool sameInstrument = !file.mainBoard.isEmpty() && !w.ui->kvxIDBox->isHidden() &&
                                 file.mainBoard == w.ui->kvxIDBox->text();
     OpenReport report;
@@ -567,7 +864,9 @@ OpenReport applyConfiguration(KVX_Configurator& w, const CheckedConfiguration& f
     for (const Setting* s : order) {
         if (!s->written() || s->kind == Kind::Reserved || s->controls.isEmpty())
             continue;
-        const auto it = values.constFind(s);
+        if (const Setting* entry = findSetting(s->key, w.firmwareLevel); entry && entry != s)
+            continue;
+        const auto it = values.constFind(s->key);
         if (it == values.cend()) {
             if (changes.editable(*s))
                 report.notInFile << label(*s);
@@ -700,95 +999,114 @@ OpenMessage takeConfiguration(KVX_Configurator& w, const QString& path,
 }
 
 QJsonObject configurationSchema() {
+    const auto text = [](const QString& description) {
+        return QJsonObject{{QStringLiteral("type"), QStringLiteral("string")},
+                           {QStringLiteral("description"), description}};
+    };
+    // Each key once, from its first entry; the description names every
+    // entry's page.
     QJsonObject settings;
     for (const Setting& s : settingCatalogue()) {
-        if (!s.written() || s.kind == Kind::Reserved || s.controls.isEmpty())
+        if (!s.written() || s.kind == Kind::Reserved || s.controls.isEmpty() ||
+            settings.contains(s.key))
             continue;
-        const double most = fieldMaximum(s.read.first());
-        const QJsonObject whole{{QStringLiteral("type"), QStringLiteral("integer")},
-                                {QStringLiteral("minimum"), 0},
-                                {QStringLiteral("maximum"), most}};
-        QJsonObject schema;
-        switch (s.kind) {
-        case Kind::Bit:
-            schema.insert(QStringLiteral("type"), QStringLiteral("boolean"));
-            break;
-        case Kind::Switch:
-            schema.insert(
-                QStringLiteral("anyOf"),
-                QJsonArray{QJsonObject{{QStringLiteral("type"), QStringLiteral("boolean")}},
-                           whole});
-            break;
-        case Kind::Choice:
-            if (numericChoices(s)) {
-                schema = whole;
-                break;
-            }
-            schema.insert(QStringLiteral("anyOf"),
-                          QJsonArray{QJsonObject{{QStringLiteral("enum"),
-                                                  QJsonArray::fromStringList(choiceTexts(s))}},
-                                     whole});
-            break;
-        case Kind::Integer:
-            schema = whole;
-            break;
-        case Kind::Decimal:
-            schema.insert(QStringLiteral("type"), QStringLiteral("number"));
-            schema.insert(QStringLiteral("minimum"), (0.0 - s.offset) / s.scale);
-            schema.insert(QStringLiteral("maximum"), (most - s.offset) / s.scale);
-            break;
-        case Kind::Text:
-            schema.insert(QStringLiteral("type"), QStringLiteral("string"));
-            schema.insert(QStringLiteral("maxLength"), textLength(s));
-            schema.insert(QStringLiteral("pattern"), kStorableTextPattern);
-            break;
-        default:
-            schema.insert(QStringLiteral("type"), QStringLiteral("string"));
-            schema.insert(QStringLiteral("pattern"), pattern(s));
-            break;
-        }
-        schema.insert(QStringLiteral("description"),
-                      label(s) +
-                          (s.unit.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(s.unit)));
-        settings.insert(s.key, schema);
+        QList<const Setting*> entries;
+        for (const Setting& other : settingCatalogue())
+            if (other.key == s.key)
+                entries << &other;
+        settings.insert(s.key, settingSchema(entries));
     }
-    const auto type = [](const char* name) {
-        return QJsonObject{{QStringLiteral("type"), QLatin1String(name)}};
-    };
-    QJsonObject instrument = type("object");
-    instrument.insert(
-        QStringLiteral("properties"),
-        QJsonObject{{QStringLiteral("firmware_level"),
-                     QJsonObject{{QStringLiteral("type"), QStringLiteral("integer")},
-                                 {QStringLiteral("minimum"), 0},
-                                 {QStringLiteral("maximum"), 65535}}},
-                    {QStringLiteral("boards"),
-                     QJsonObject{{QStringLiteral("type"), QStringLiteral("object")},
-                                 {QStringLiteral("additionalProperties"), type("string")}}}});
-    QJsonObject settingsSchema = type("object");
-    settingsSchema.insert(QStringLiteral("properties"), settings);
-    settingsSchema.insert(QStringLiteral("additionalProperties"), false);
-    QJsonObject saved = type("string");
+    QJsonObject dependent;
+    for (auto it = formerKeys().cbegin(); it != formerKeys().cend(); ++it) {
+        QJsonObject schema = settings.value(it.value()).toObject();
+        schema.insert(QStringLiteral("description"),
+                      QStringLiteral("The older name of %1, which files saved by earlier "
+                                     "versions of the program hold; read as that key. A file "
+                                     "holds one of the two.")
+                          .arg(it.value()));
+        schema.insert(QStringLiteral("deprecated"), true);
+        settings.insert(it.key(), schema);
+        dependent.insert(it.key(), notBoth(it.value()));
+    }
+    QJsonObject settingsSchema{{QStringLiteral("type"), QStringLiteral("object")},
+                               {QStringLiteral("properties"), settings},
+                               {QStringLiteral("dependentSchemas"), dependent}};
+    settingsSchema.insert(
+        QStringLiteral("additionalProperties"),
+        QJsonObject{{QStringLiteral("description"),
+                     QStringLiteral("A key this program does not know (from a later program, "
+                                    "or mistyped) or a value only the instrument sets (serial "
+                                    "numbers, run times, the clock): skipped when the file is "
+                                    "opened, and listed")}});
+
+    const QStringList boardNames = {
+        QStringLiteral("the main board"), QStringLiteral("the gas board"),
+        QStringLiteral("Pump A's board"), QStringLiteral("Pump B's board"),
+        QStringLiteral("the board of Pumps C and D")};
+    QJsonObject boards;
+    for (int i = 0; i < kBoards.size(); ++i)
+        boards.insert(kBoards[i], text(QStringLiteral("The identifier of %1").arg(boardNames[i])));
+    QJsonObject boardsDependent;
+    for (auto it = formerBoards().cbegin(); it != formerBoards().cend(); ++it) {
+        QJsonObject older = text(QStringLiteral("The older name of %1, which files saved by "
+                                                "earlier versions of the program hold. A file "
+                                                "holds one of the two.")
+                                     .arg(it.value()));
+        older.insert(QStringLiteral("deprecated"), true);
+        boards.insert(it.key(), older);
+        boardsDependent.insert(it.key(), notBoth(it.value()));
+    }
+    const QJsonObject instrument{
+        {QStringLiteral("type"), QStringLiteral("object")},
+        {QStringLiteral("description"),
+         QStringLiteral("The instrument the file was saved from, for reference: only the main "
+                        "board's identifier is used, to tell whether the sample ID and the "
+                        "cartridge and sorbent IDs are taken")},
+        {QStringLiteral("additionalProperties"), false},
+        {QStringLiteral("properties"),
+         QJsonObject{
+             {QStringLiteral("firmware_level"),
+              QJsonObject{{QStringLiteral("type"), QStringLiteral("integer")},
+                          {QStringLiteral("minimum"), 0},
+                          {QStringLiteral("maximum"), 65535}}},
+             {QStringLiteral("boards"),
+              QJsonObject{{QStringLiteral("type"), QStringLiteral("object")},
+                          {QStringLiteral("description"),
+                           QStringLiteral("The identifiers of the boards fitted, named as their "
+                                          "settings' keys begin")},
+                          {QStringLiteral("additionalProperties"), false},
+                          {QStringLiteral("properties"), boards},
+                          {QStringLiteral("dependentSchemas"), boardsDependent}}}}}};
+
+    QJsonObject saved = text(QStringLiteral("The UTC time of saving (ISO 8601), for reference"));
     saved.insert(QStringLiteral("format"), QStringLiteral("date-time"));
-    QJsonObject root = type("object");
-    root.insert(QStringLiteral("$schema"),
-                QStringLiteral("https://json-schema.org/draft/2020-12/schema"));
-    root.insert(QStringLiteral("title"), QStringLiteral("KVX Configurator configuration file, "
-                                                        "format version 1"));
-    root.insert(QStringLiteral("required"),
-                QJsonArray{QStringLiteral("format"), QStringLiteral("version"),
-                           QStringLiteral("settings")});
-    root.insert(QStringLiteral("additionalProperties"), false);
-    root.insert(
-        QStringLiteral("properties"),
-        QJsonObject{
-            {QStringLiteral("format"), QJsonObject{{QStringLiteral("const"), kConfigFileFormat}}},
-            {QStringLiteral("version"), QJsonObject{{QStringLiteral("const"), kConfigFileVersion}}},
-            {QStringLiteral("program"), type("string")},
-            {QStringLiteral("saved"), saved},
-            {QStringLiteral("instrument"), instrument},
-            {QStringLiteral("settings"), settingsSchema}});
-    return root;
+    return QJsonObject{
+        {QStringLiteral("$schema"), QStringLiteral("https://json-schema.org/draft/2020-12/schema")},
+        {QStringLiteral("$id"), kConfigSchemaId},
+        {QStringLiteral("title"),
+         QStringLiteral("KVX Configurator configuration file, format version %1")
+             .arg(kConfigFileVersion)},
+        {QStringLiteral("description"),
+         QStringLiteral("The settings of a KVXv2 instrument by key, each in the form's own words "
+                        "and units (docs/configuration-file.md). This schema refuses exactly the "
+                        "files the program refuses to open.")},
+        {QStringLiteral("type"), QStringLiteral("object")},
+        {QStringLiteral("required"), QJsonArray{QStringLiteral("format"), QStringLiteral("version"),
+                                                QStringLiteral("settings")}},
+        {QStringLiteral("additionalProperties"), false},
+        {QStringLiteral("properties"),
+         QJsonObject{
+             {QStringLiteral("$schema"),
+              text(QStringLiteral("The schema the file follows, for editors (%1); not read")
+                       .arg(kConfigSchemaId))},
+             {QStringLiteral("format"), QJsonObject{{QStringLiteral("const"), kConfigFileFormat}}},
+             {QStringLiteral("version"),
+              QJsonObject{{QStringLiteral("const"), kConfigFileVersion}}},
+             {QStringLiteral("program"),
+              text(QStringLiteral("The program that saved the file, for reference"))},
+             {QStringLiteral("saved"), saved},
+             {QStringLiteral("instrument"), instrument},
+             {QStringLiteral("settings"), settingsSchema}}}};
 }
 
 void addFileMenu(KVX_Configurator& w) {

@@ -28,6 +28,10 @@ namespace kvx {
 constexpr int kConfigFileVersion = 1;
 inline const QString kConfigFileFormat = QStringLiteral("kvxcfg");
 inline const QString kConfigFileSuffix = QStringLiteral("kvxcfg");
+// The name of the schema of this version (its `$id`), which a file may name
+// as its `$schema`.
+inline const QString kConfigSchemaId =
+    QStringLiteral("https://kvxv2.org/schemas/kvxcfg-1.schema.json");
 
 // A setting's value in a file, from the form's words for it.
 QJsonValue fileValue(const Setting& setting, const QString& words);
@@ -35,6 +39,10 @@ QJsonValue fileValue(const Setting& setting, const QString& words);
 // when the value has the wrong type or lies beyond what the instrument can
 // hold.
 std::optional<QString> wordsOf(const Setting& setting, const QJsonValue& value, QString* problem);
+
+// The key of a setting that a file names `key`: the present one for an
+// older name, else `key` itself.
+QString presentKey(const QString& key);
 
 // The whole file for the window as it is now.
 QJsonObject configurationDocument(const KVX_Configurator& window);
@@ -94,7 +102,8 @@ struct OpenMessage {
 OpenMessage takeConfiguration(KVX_Configurator& window, const QString& path,
                               const CheckedConfiguration& file);
 
-// The JSON Schema every saved file satisfies (docs/kvxcfg.schema.json).
+// The JSON Schema of the files this program opens, every file it saves among
+// them (docs/kvxcfg.schema.json).
 QJsonObject configurationSchema();
 
 // A message box with an OK button that belongs to the window (gone with it

@@ -1,11 +1,16 @@
 // The configuration file's documentation (not a test):
-//   config_file_screens DIR   DIR/kvxcfg.schema.json: the file's JSON Schema;
+//   config_file_screens DIR [SEEDS]
+//                             DIR/kvxcfg.schema.json: the file's JSON Schema;
 //                             DIR/example.kvxcfg: a file saved from kvx-sim's
 //                             "full" instrument;
 //                             DIR/file-menu.png: the File menu, open;
 //                             DIR/file-opened-another.png: the message after
-//                             opening that file on another instrument
-// Run under a display, e.g. `xvfb-run -a build/tests/screens/config_file_screens docs`.
+//                             opening that file on another instrument;
+//                             SEEDS/PRESET.kvxcfg: a file saved from each of
+//                             kvx-sim's presets, the seeds of the fuzzer
+//                             that opens files
+// Run under a display, e.g.
+// `xvfb-run -a build/tests/screens/config_file_screens docs fuzz/corpus/config`.
 #include "tests/support/PtySim.h"
 #include "workflows/ConfigFile.h"
 
@@ -95,6 +100,19 @@ int main(int argc, char** argv) {
         });
         failures += !rig.w->openConfigurationFrom(example);
         rig.stop();
+    }
+    if (argc > 2) {
+        const QDir seeds(QString::fromLocal8Bit(argv[2]));
+        for (const char* preset : {"full", "mixed", "minimal", "legacy"}) {
+            test::PtySim rig;
+            if (!rig.start({"--preset", preset}) ||
+                !QTest::qWaitFor([&] { return idle(*rig.w); }, 30000))
+                return 1;
+            const QString path = seeds.filePath(QLatin1String(preset) + QStringLiteral(".kvxcfg"));
+            failures += !rig.w->saveConfigurationTo(path);
+            std::printf("%s\n", qPrintable(path));
+            rig.stop();
+        }
     }
     return failures ? 1 : 0;
 }

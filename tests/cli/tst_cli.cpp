@@ -287,9 +287,8 @@ private slots:
         bad("a bit as text", {"--set", "main.logging.vbat=yes"},
             "--set main.logging.vbat: expected true or false");
         bad("no date", {"--set", "pumpb.start=At Specific UTC Date/Time 2025-02-30 06:00 UTC"},
-            "--set pumpb.start: 2025-02-30 06:00 UTC is no date the instrument can hold "
-            "(2000-01-01 "
-            "00:00 UTC to 2099-12-31 23:59 UTC)");
+            "--set pumpb.start: 2025-02-30 06:00 UTC is no date the instrument can hold (a "
+            "calendar date from 2000-01-01 00:00 UTC to 2099-12-31 23:59 UTC)");
         bad("text too long", {"--set", "main.sample_id=" + QString(32, 'x')},
             "--set main.sample_id: expected text of at most 31 characters");
         bad("no value", {"--set", "main.sample_id"}, "--set main.sample_id: expected KEY=VALUE");

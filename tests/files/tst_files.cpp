@@ -337,6 +337,8 @@ private slots:
             applyEdits(source.w(), savedOn.section('|', 1));
             QVERIFY(source.w().saveConfigurationTo(path));
         }
+        const QString invalid = schemaProblem(path);
+        QVERIFY2(invalid.isEmpty(), qPrintable(invalid));
         QJsonObject file = readJson(path);
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));

@@ -90,7 +90,7 @@ QString documentedFingerprint(const QString& kvxcfg) {
         return "no docs/configuration-file.md";
     const QString text = QString::fromUtf8(doc.readAll());
     const QRegularExpressionMatch m =
-        QRegularExpression("python3 -c '(.*?)' FILE\\.kvxcfg",
+        QRegularExpression("python3 -c '(import hashlib.*?)' FILE\\.kvxcfg",
                            QRegularExpression::DotMatchesEverythingOption)
             .match(text);
     if (!m.hasMatch())

@@ -510,9 +510,9 @@ private slots:
         QVERIFY(rig.settle());
         QStringList wrong;
         for (auto it = settings.constBegin(); it != settings.constEnd(); ++it) {
-            const Setting* s = findSetting(it.key());
-            QVERIFY2(s, qPrintable(it.key()));
-            if (!w.changes->editable(*s))
+            QVERIFY2(findSetting(it.key()), qPrintable(it.key()));
+            const Setting* s = findSetting(it.key(), w.firmwareLevel);
+            if (!s || !w.changes->editable(*s))
                 continue;
             const QString want = wordsOf(*s, it.value(), nullptr).value_or("(refused)");
             const QString held = w.changes->instrumentText(*s).value_or("(none)");
