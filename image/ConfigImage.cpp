@@ -227,7 +227,9 @@ double decodeFlowRate(quint16 raw, int scale) {
 }
 
 quint16 encodeUtcOffset(double hours) {
-    return low16OfIntegerPart(hours * 100.0 + 32768.0);
+    // Truncated, past the rounding error of the product: 0.29 h is 29
+    // hundredths, not the 28.999... that 0.29 * 100 gives in binary.
+    return low16OfIntegerPart(hours * 100.0 + 32768.0 + 1e-6);
 }
 
 double decodeUtcOffset(const ConfigImage& response, int offset) {

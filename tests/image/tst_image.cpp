@@ -110,6 +110,10 @@ private slots:
             "123412350");
         row("UTC offset truncated", n(encodeUtcOffset(0.009)) + n(encodeUtcOffset(-0.001)),
             "3276832767");
+        row("UTC offset: hundredths written as they are",
+            n(encodeUtcOffset(0.29)) + n(encodeUtcOffset(-0.29)) + n(encodeUtcOffset(5.75)) +
+                n(encodeUtcOffset(-5.5)) + n(encodeUtcOffset(1.13)),
+            "3279732739333433221832881");
         // ---- readers
         const ConfigImage ints = received("0070a1b2c3d4");
         row("past the end: 0",
