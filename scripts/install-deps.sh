@@ -3,11 +3,14 @@
 # or through sudo:
 #   scripts/install-deps.sh             build, run and test everything (the test command)
 #   scripts/install-deps.sh demo        build and run the demo only
+#   scripts/install-deps.sh package     build the Debian package (with its tests) and check it
 #   scripts/install-deps.sh PACKAGE...  these packages (sets and names mix)
 # Without root, and without sudo or with a sudo that refuses this user, it prints
 # the one apt-get line to run as root.
 set -euo pipefail
 demo=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev)
+package=("${demo[@]}" build-essential debhelper python3-jsonschema lintian desktop-file-utils
+  appstream)
 all=("${demo[@]}" clang-14 libclang-rt-14-dev clang-format xvfb xauth procps python3-jsonschema)
 [ $# -gt 0 ] || set -- all
 packages=()
@@ -15,6 +18,7 @@ for arg in "$@"; do
   case "$arg" in
   all) packages+=("${all[@]}") ;;
   demo) packages+=("${demo[@]}") ;;
+  package) packages+=("${package[@]}") ;;
   *) packages+=("$arg") ;;
   esac
 done
