@@ -30,8 +30,18 @@ enum class DeviceFault {
     None,
     NotFound,         // no such port
     PermissionDenied, // the user may not open it (on Linux: not in the owning group)
+    InUse,            // another program holds it (its lock file, or exclusive use)
     OpenFailed,       // refused for another reason
     Lost,             // went away while open (cable pulled); the port has been closed
+};
+
+// The group that owns a port's device node, and whether the user belongs to it:
+// in this login session, and in the account (which a session sees only from
+// the next login).
+struct PortGroup {
+    QString name; // empty when the node or its group is not known
+    bool inSession = false;
+    bool inAccount = false;
 };
 
 class SerialDevice {
@@ -50,6 +60,8 @@ public:
     // The last failure (None after a successful open) and the system's words for it.
     virtual DeviceFault fault() const { return DeviceFault::None; }
     virtual QString faultText() const { return {}; }
+    // Who may open the port last named (for advice after PermissionDenied).
+    virtual PortGroup portGroup() const { return {}; }
 };
 
 class PortSource {

@@ -10,7 +10,6 @@
 #include "workflows/ChainPlan.h"
 #include "workflows/SessionStates.h"
 
-#include <QFileInfo>
 #include <QProgressBar>
 #include <QStatusBar>
 
@@ -176,6 +175,15 @@ void StatusReporter::linkStepRan(int before) {
 
 void StatusReporter::openFailed() {
     const QString port = portName();
+    if (w.serialPort->fault() == DeviceFault::InUse) {
+        // The system's words for it ("Permission error while locking the
+        // device", "Device or resource busy") would send the operator after
+        // the port's permissions.
+        show(QObject::tr("Could not open %1: it is in use by another program. Close that program, "
+                         "then connect again.")
+                 .arg(port));
+        return;
+    }
     QString reason = w.serialPort->faultText();
     if (reason.isEmpty())
         reason = QObject::tr("the port could not be opened");
@@ -184,15 +192,17 @@ void StatusReporter::openFailed() {
     if (w.serialPort->fault() == DeviceFault::PermissionDenied) {
         // A serial device node belongs to a group (usually dialout); only its
         // members may open it, and a new membership counts from the next login.
-        const QString path =
-            port.startsWith(QLatin1Char('/')) ? port : QStringLiteral("/dev/") + port;
-        QString group = QFileInfo(path).group();
-        if (group.isEmpty())
-            group = QStringLiteral("dialout");
-        text += QObject::tr(" Only members of the group %1, which owns the port, may open it: add "
-                            "your user to it (sudo usermod -aG %1 $USER), then log out and log in "
-                            "again.")
-                    .arg(group);
+        const PortGroup group = w.serialPort->portGroup();
+        const QString name = group.name.isEmpty() ? QStringLiteral("dialout") : group.name;
+        if (!group.inSession && !group.inAccount)
+            text += QObject::tr(" Only members of the group %1, which owns the port, may open it: "
+                                "add your user to it (sudo usermod -aG %1 $USER), then log out and "
+                                "log in again.")
+                        .arg(name);
+        else if (!group.inSession)
+            text += QObject::tr(" Your user was added to the group %1, which owns the port, after "
+                                "this session began: log out and log in again.")
+                        .arg(name);
     }
 #endif
     show(text);

@@ -3,8 +3,16 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QThread>
+
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace kvx {
 
@@ -48,6 +56,7 @@ void QSerialPortDevice::applyLinkSettings() {
 
 void QSerialPortDevice::setPortName(const QString& name) {
     port.setPortName(name);
+    nodePath = name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
 }
 
 bool QSerialPortDevice::open() {
@@ -60,15 +69,50 @@ bool QSerialPortDevice::open() {
     case QSerialPort::DeviceNotFoundError:
         lastFault = DeviceFault::NotFound;
         break;
-    case QSerialPort::PermissionError:
-        lastFault = DeviceFault::PermissionDenied;
+    case QSerialPort::PermissionError: {
+        // QSerialPort reports a port that another program holds (its lock
+        // file, or a descriptor opened for exclusive use) as a permission
+        // error too. A node the user may read and write is one of those.
+        const QFileInfo node(nodePath);
+        lastFault = node.exists() && node.isReadable() && node.isWritable()
+                        ? DeviceFault::InUse
+                        : DeviceFault::PermissionDenied;
         break;
+    }
     default:
         lastFault = DeviceFault::OpenFailed;
         break;
     }
     lastFaultText = port.errorString();
     return false;
+}
+
+PortGroup QSerialPortDevice::portGroup() const {
+    PortGroup result;
+    const QFileInfo node(nodePath);
+    if (!node.exists())
+        return result;
+    result.name = node.group();
+    const gid_t group = node.groupId();
+
+    // This process's groups: those of the session it was started in.
+    std::vector<gid_t> session(size_t(qMax(::getgroups(0, nullptr), 0)));
+    session.resize(size_t(qMax(::getgroups(int(session.size()), session.data()), 0)));
+    result.inSession =
+        ::getegid() == group || std::find(session.begin(), session.end(), group) != session.end();
+
+    // The account's groups as the system's group database lists them now.
+    if (const passwd* user = ::getpwuid(::getuid())) {
+        int listed = 64;
+        std::vector<gid_t> account(64);
+        if (::getgrouplist(user->pw_name, user->pw_gid, account.data(), &listed) < 0) {
+            account.resize(size_t(listed)); // how many there are
+            ::getgrouplist(user->pw_name, user->pw_gid, account.data(), &listed);
+        }
+        account.resize(size_t(qMax(listed, 0)));
+        result.inAccount = std::find(account.begin(), account.end(), group) != account.end();
+    }
+    return result;
 }
 
 bool QSerialPortDevice::isOpen() const {

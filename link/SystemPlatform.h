@@ -33,10 +33,12 @@ public:
     void flush() override;
     DeviceFault fault() const override { return lastFault; }
     QString faultText() const override { return lastFaultText; }
+    PortGroup portGroup() const override;
 
     QSerialPort port;
 
 private:
+    QString nodePath; // the port's device node
     DeviceFault lastFault = DeviceFault::None;
     QString lastFaultText;
 };

@@ -34,22 +34,41 @@ const IntOption kIntOptions[] = {
 
 } // namespace
 
-void addInstrumentOptions(QCommandLineParser& parser) {
-    parser.addOption({"preset",
-                      QStringLiteral("Instrument preset: %1 (default full).")
-                          .arg(InstrumentConfig::presetNames().join(QStringLiteral(", "))),
-                      "name"});
-    parser.addOption({"config", "Instrument description in a JSON file.", "file"});
-    parser.addOption({"clock", "Instrument clock at start, ISO date-time in UTC.", "when"});
-    parser.addOption({"silent", "Never send a byte back."});
-    parser.addOption({"nul", "Put NUL bytes inside every answer."});
-    parser.addOption({"line-feeds", "Put line feeds inside every answer."});
-    parser.addOption({"fault-only",
-                      "Apply --no-answer, --bad-crc and --bad-count only to command lines "
-                      "containing this text.",
-                      "text"});
+QList<QCommandLineOption> instrumentOptions() {
+    QList<QCommandLineOption> options{
+        {"preset",
+         QStringLiteral("Instrument preset: %1 (default full).")
+             .arg(InstrumentConfig::presetNames().join(QStringLiteral(", "))),
+         "name"},
+        {"config", "Instrument description in a JSON file.", "file"},
+        {"clock", "Instrument clock at start, ISO date-time in UTC.", "when"},
+        {"silent", "Never send a byte back."},
+        {"nul", "Put NUL bytes inside every answer."},
+        {"line-feeds", "Put line feeds inside every answer."},
+        {"fault-only",
+         "Apply --no-answer, --bad-crc and --bad-count only to command lines containing this text.",
+         "text"},
+    };
     for (const IntOption& o : kIntOptions)
-        parser.addOption({QString::fromLatin1(o.name), QString::fromLatin1(o.help), "n"});
+        options.append({QString::fromLatin1(o.name), QString::fromLatin1(o.help), "n"});
+    return options;
+}
+
+void addInstrumentOptions(QCommandLineParser& parser) {
+    parser.addOptions(instrumentOptions());
+}
+
+QList<QCommandLineOption> serverOptions() {
+    return {
+        {"log", "Write every command and stored record as JSON lines to FILE.", "file"},
+        {"strict-line", "Answer only while the terminal is set to 115200 baud, 8N1, no flow "
+                        "control, raw; otherwise echo junk, never a prompt."},
+        {"verbose", "Print the line settings on standard error when they change."},
+    };
+}
+
+void addServerOptions(QCommandLineParser& parser) {
+    parser.addOptions(serverOptions());
 }
 
 std::optional<InstrumentConfig> instrumentFromOptions(const QCommandLineParser& parser,

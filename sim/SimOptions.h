@@ -10,8 +10,12 @@
 
 namespace kvx::sim {
 
-// Adds --preset, --config, --clock and every fault option.
+// --preset, --config, --clock and every fault option.
+QList<QCommandLineOption> instrumentOptions();
 void addInstrumentOptions(QCommandLineParser& parser);
+// How kvx-sim serves on its terminal: --log, --strict-line, --verbose.
+QList<QCommandLineOption> serverOptions();
+void addServerOptions(QCommandLineParser& parser);
 // The instrument the parsed options describe; nullopt with `error` filled
 // when a preset, file or value is wrong.
 std::optional<InstrumentConfig> instrumentFromOptions(const QCommandLineParser& parser,

@@ -26,6 +26,9 @@ public:
         openFails = fails;
         openFault = why;
     }
+    // The group that owns the port's node and the user's place in it, as the
+    // system would report them.
+    void setPortGroup(PortGroup group) { owner = std::move(group); }
     // When set, open() succeeds only for this port name.
     void setExpectedPortName(const QString& name) { expectedName = name; }
 
@@ -65,6 +68,7 @@ public:
     DeviceFault fault() const override {
         return lost ? DeviceFault::Lost : refused ? openFault : DeviceFault::None;
     }
+    PortGroup portGroup() const override { return owner; }
 
 private:
     void syncTime();
@@ -80,6 +84,7 @@ private:
     bool openFails = false;
     bool refused = false; // the last open failed
     DeviceFault openFault = DeviceFault::OpenFailed;
+    PortGroup owner;
     bool settingsApplied = false;
     int opens = 0;
 };

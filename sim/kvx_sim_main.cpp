@@ -37,12 +37,8 @@ int main(int argc, char* argv[]) {
     parser.addHelpOption();
     parser.addVersionOption();
     kvx::sim::addInstrumentOptions(parser);
-    parser.addOption(
-        {"log", "Write every command and stored record as JSON lines to FILE.", "file"});
+    kvx::sim::addServerOptions(parser);
     parser.addOption({"list-presets", "Print the preset names and exit."});
-    parser.addOption({"strict-line", "Answer only while the terminal is set to 115200 baud, 8N1, "
-                                     "no flow control, raw; otherwise echo junk, never a prompt."});
-    parser.addOption({"verbose", "Print the line settings on standard error when they change."});
     parser.process(app);
 
     if (parser.isSet("list-presets")) {

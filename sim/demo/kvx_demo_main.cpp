@@ -4,9 +4,11 @@
 //
 //   kvx-demo [--auto-connect] [--screenshot FILE [--screenshot-after MS]] [kvx-sim options]
 //
-// Every argument the demo does not know is handed to kvx-sim (for example
-// --preset mixed, --log FILE, --answer-delay 200).
+// The simulator's options are handed to kvx-sim (for example --preset mixed,
+// --log FILE, --answer-delay 200), in either form: --preset mixed or
+// --preset=mixed.
 #include "app/KVX_Configurator.h"
+#include "sim/demo/DemoOptions.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,7 +36,7 @@ constexpr char kHelpText[] =
     "  --screenshot FILE        Save a picture of the window to FILE, then close it.\n"
     "  --screenshot-after MS    When to take the picture (default 8000 ms).\n"
     "\n"
-    "Every other argument goes to kvx-sim (default --preset full); kvx-sim --help\n"
+    "The simulator's options go to kvx-sim (default --preset full); kvx-sim --help\n"
     "lists them. See kvx-demo(1).\n";
 
 // The one port the demo offers: the simulator's pseudo-terminal.
@@ -72,26 +74,13 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kvx/org.kvxv2.Configurator.png")));
 
-    bool autoConnect = false;
-    QString screenshot;
-    int screenshotAfterMs = 8000;
-    QStringList simArgs;
-    const QStringList args = app.arguments().mid(1);
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--auto-connect")) {
-            autoConnect = true;
-        } else if (args[i] == QLatin1String("--screenshot") && i + 1 < args.size()) {
-            screenshot = args[++i];
-        } else if (args[i] == QLatin1String("--screenshot-after") && i + 1 < args.size()) {
-            screenshotAfterMs = args[++i].toInt();
-        } else {
-            simArgs << args[i];
-        }
+    QString error;
+    const auto options = kvx::demo::parseDemoArguments(app.arguments().mid(1), &error);
+    if (!options) {
+        std::fprintf(stderr, "kvx-demo: %s\n", qPrintable(error));
+        return 1;
     }
-    if (!simArgs.contains(QLatin1String("--preset")) &&
-        !simArgs.contains(QLatin1String("--config")))
-        simArgs << "--preset"
-                << "full";
+    const QStringList& simArgs = options->simulatorArguments;
 
     QProcess sim;
     sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -119,15 +108,16 @@ int main(int argc, char* argv[]) {
         window.show();
         // The simulator going away (the cable-pull fault) does not close the
         // window: the configurator finds out for itself, as with real cable.
-        if (autoConnect) {
+        if (options->autoConnect) {
             // The port list is filled on the first tick; press Connect after it.
             QTimer::singleShot(300, &window, [&window] { window.KVXConnectButtonPressed(); });
         }
-        if (!screenshot.isEmpty()) {
-            QTimer::singleShot(screenshotAfterMs, &window, [&window, screenshot] {
-                window.grab().save(screenshot);
-                window.close();
-            });
+        if (!options->screenshot.isEmpty()) {
+            QTimer::singleShot(options->screenshotAfterMs, &window,
+                               [&window, screenshot = options->screenshot] {
+                                   window.grab().save(screenshot);
+                                   window.close();
+                               });
         }
         code = app.exec();
     } // the window says farewell to the instrument here

@@ -130,22 +130,52 @@ private slots:
 
     // A port the system refuses to open: two ticks later the window is back
     // in the disconnected phase, nothing written, no question, and the status
-    // bar says why and what to do; once allowed, the port connects.
+    // bar says why and what to do; once allowed, the port connects. Joining
+    // the port's group is advised only to a user outside it, and a port that
+    // another program holds is said to be in use.
+    void refusedPort_data() {
+        QTest::addColumn<DeviceFault>("fault");
+        QTest::addColumn<QString>("group"); // name, then member in the session, in the account
+        QTest::addColumn<QString>("message");
+        const QString refused = "Could not open /dev/ttyACM0: the port could not be opened.";
+        const QString join = " Only members of the group %1, which owns the port, may open it: "
+                             "add your user to it (sudo usermod -aG %1 $USER), then log out and "
+                             "log in again.";
+        QTest::newRow("not in the group")
+            << DeviceFault::PermissionDenied << "dialout 0 0" << refused + join.arg("dialout");
+        QTest::newRow("not in another group")
+            << DeviceFault::PermissionDenied << "uucp 0 0" << refused + join.arg("uucp");
+        QTest::newRow("group not known")
+            << DeviceFault::PermissionDenied << "" << refused + join.arg("dialout");
+        QTest::newRow("added, not logged in since")
+            << DeviceFault::PermissionDenied << "dialout 0 1"
+            << refused + " Your user was added to the group dialout, which owns the port, after "
+                         "this session began: log out and log in again.";
+        QTest::newRow("member, the group may not open it either")
+            << DeviceFault::PermissionDenied << "dialout 1 1" << refused;
+        QTest::newRow("in use by another program")
+            << DeviceFault::InUse << "dialout 0 0"
+            << "Could not open /dev/ttyACM0: it is in use by another program. Close that "
+               "program, then connect again.";
+        QTest::newRow("refused otherwise") << DeviceFault::OpenFailed << "dialout 0 0" << refused;
+    }
     void refusedPort() {
+        QFETCH(DeviceFault, fault);
+        QFETCH(QString, group);
+        QFETCH(QString, message);
         SimRig rig("full");
-        rig.setPorts({"/dev/null"});
-        rig.device->setOpenFails(true, DeviceFault::PermissionDenied);
+        rig.setPorts({"/dev/ttyACM0"});
+        rig.device->setOpenFails(true, fault);
+        const QStringList owner = group.split(' ');
+        if (owner.size() == 3)
+            rig.device->setPortGroup({owner[0], owner[1] == "1", owner[2] == "1"});
         rig.tick();
         rig.w().KVXConnectButtonPressed();
         rig.tick(2);
         QCOMPARE(rig.w().linkStep, int(LinkNone));
         QVERIFY(rig.device->written().isEmpty() && !QApplication::activeModalWidget());
         QVERIFY(rig.w().ui->kvxConnect->isEnabled() && rig.w().ui->kvxComList->isEnabled());
-        QCOMPARE(rig.w().status->message(),
-                 QString("Could not open /dev/null: the port could not be opened. Only members "
-                         "of the group %1, which owns the port, may open it: add your user to it "
-                         "(sudo usermod -aG %1 $USER), then log out and log in again.")
-                     .arg(QFileInfo("/dev/null").group()));
+        QCOMPARE(rig.w().status->message(), message);
         rig.device->setOpenFails(false);
         QVERIFY(rig.connect());
     }
