@@ -8,6 +8,7 @@
 // message, nothing stored. In process: the choice of port, the reading of the
 // arguments and the window's question hook.
 #include "app/CommandLine.h"
+#include "tests/support/Instruments.h"
 #include "tests/support/PtySim.h"
 #include "workflows/Changes.h"
 #include "workflows/ConfigFile.h"
@@ -21,56 +22,6 @@ using namespace kvx;
 using namespace kvx::test;
 
 namespace {
-
-QJsonObject readJson(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object()
-                                       : QJsonObject();
-}
-
-bool writeText(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-// Sets `path` ("a/b/c") in `o` to `value` where the parent object is there.
-void put(QJsonObject& o, const QString& path, const QJsonValue& value) {
-    const QString head = path.section('/', 0, 0), rest = path.section('/', 1);
-    if (rest.isEmpty()) {
-        o.insert(head, value);
-        return;
-    }
-    if (!o.value(head).isObject())
-        return;
-    QJsonObject inner = o.value(head).toObject();
-    put(inner, rest, value);
-    o.insert(head, inner);
-}
-
-QJsonObject presetConfig(const QString& name) {
-    return readJson(QStringLiteral(KVX_SOURCE_DIR "/sim/presets/%1.json").arg(name));
-}
-
-// Another instrument with the same boards: other identifiers, settings and IDs.
-QJsonObject another(const QString& name) {
-    QJsonObject o = presetConfig(name);
-    QJsonObject boards = o["boards"].toObject();
-    for (const QString& b : boards.keys())
-        put(boards, b + "/id", boards[b].toObject()["id"].toString().chopped(1) + "9");
-    o["boards"] = boards;
-    put(o, "main/sampleId", "another unit");
-    put(o, "main/utcOffsetHours", 3.5);
-    put(o, "main/logging", 3);
-    put(o, "main/schedule/logInterval", 30);
-    put(o, "main/schedule/durationDays", 9);
-    put(o, "gas/logging", 3);
-    put(o, "gas/scd30/compensation", 3);
-    for (const char* p : {"A", "B", "C", "D"}) {
-        put(o, QString("pumps/%1/flowRate").arg(p), 0.75);
-        put(o, QString("pumps/%1/cartridgeId").arg(p), QString("OTHER-%1").arg(p));
-    }
-    return o;
-}
 
 // kvx-sim on a pseudo-terminal with its log.
 struct Sim {
@@ -384,7 +335,7 @@ private slots:
         const auto mainId = [](const QJsonObject& o) {
             return o.value("boards").toObject().value("main").toObject().value("id").toString();
         };
-        const QString first = mainId(presetConfig(preset)), second = mainId(another(preset));
+        const QString first = mainId(instrument(preset)), second = mainId(another(preset));
 
         // A backup, then the backup restored: nothing changes, nothing is stored.
         {

@@ -8,6 +8,7 @@
 // instrument sets, values the form cannot show and boards not fitted are
 // listed after opening.
 #include "image/boards/MainBoardCodec.h"
+#include "tests/support/Instruments.h"
 #include "tests/support/PtySim.h"
 #include "workflows/Changes.h"
 #include "workflows/ConfigFile.h"
@@ -22,73 +23,10 @@ using namespace kvx::test;
 
 namespace {
 
-QJsonObject readJson(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object()
-                                       : QJsonObject();
-}
-
 void writeJson(const QString& path, const QJsonObject& o) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(QJsonDocument(o).toJson());
-}
-
-// Sets `path` ("a/b/c") in `o` to `value`; with `onlyIfThere`, only where
-// the parent object is there (and not a board marked unfitted).
-void put(QJsonObject& o, const QString& path, const QJsonValue& value, bool onlyIfThere = false) {
-    const QString head = path.section('/', 0, 0), rest = path.section('/', 1);
-    if (rest.isEmpty()) {
-        o.insert(head, value);
-        return;
-    }
-    if (onlyIfThere && (!o.value(head).isObject() || o.value(head)["fitted"] == false))
-        return;
-    QJsonObject inner = o.value(head).toObject();
-    put(inner, rest, value, onlyIfThere);
-    o.insert(head, inner);
-}
-
-// A preset as kvx-sim's --config takes it, changed by "path=json" edits.
-QJsonObject instrument(const QString& preset, const QStringList& edits = {}) {
-    QJsonObject o = readJson(QStringLiteral(KVX_SOURCE_DIR "/sim/presets/%1.json").arg(preset));
-    for (const QString& e : edits)
-        put(o, e.section('=', 0, 0),
-            QJsonDocument::fromJson("[" + e.section('=', 1).toUtf8() + "]").array().at(0));
-    return o;
-}
-
-// Another instrument with the same boards: other identifiers, other
-// settings, other sample and cartridge IDs.
-QJsonObject another(const QString& preset) {
-    QJsonObject o = instrument(preset);
-    QJsonObject boards = o["boards"].toObject();
-    for (const QString& b : boards.keys())
-        put(boards, b + "/id", boards[b].toObject()["id"].toString().chopped(1) + "9");
-    o["boards"] = boards;
-    const char* edits[] = {"main/sampleId=\"another unit\"",
-                           "main/utcOffsetHours=3.5",
-                           "main/logging=3",
-                           "main/schedule/logInterval=30",
-                           "main/schedule/durationDays=9",
-                           "main/schedule/stopState=1",
-                           "main/sen55/cleaningIntervalHours=12",
-                           "gas/logging=3",
-                           "gas/scd30/compensation=3",
-                           "gas/fanOn=false",
-                           "gas/figaro/range=0",
-                           "pumps/sorbentLogging=1"};
-    for (const char* e : edits)
-        put(o, QString(e).section('=', 0, 0),
-            QJsonDocument::fromJson(QByteArray("[") + QString(e).section('=', 1).toUtf8() + "]")
-                .array()
-                .at(0),
-            true);
-    for (const char* p : {"A", "B", "C", "D"}) {
-        put(o, QString("pumps/%1/flowRate").arg(p), 0.75, true);
-        put(o, QString("pumps/%1/cartridgeId").arg(p), QString("OTHER-%1").arg(p), true);
-    }
-    return o;
 }
 
 // Every saved file satisfies the schema; "" when it does, else why not.

@@ -5,6 +5,7 @@
 // firmware levels keeps the Alphasense enables (one key at every level),
 // also a file of an earlier version with the older names, end to end
 // against the simulated instrument.
+#include "tests/support/Instruments.h"
 #include "tests/support/SimRig.h"
 #include "workflows/Changes.h"
 #include "workflows/ConfigFile.h"
@@ -33,7 +34,7 @@ bool programTakes(const QString& key, const QString& words) {
 }
 
 // "legacy" (firmware level 0), or changed as the rest of the name says.
-sim::InstrumentConfig instrument(const QString& name) {
+sim::InstrumentConfig configOf(const QString& name) {
     auto c = SimRig::load(name.section(' ', 0, 0));
     if (name.contains("level 5"))
         c.firmwareLevel = 5;
@@ -41,12 +42,6 @@ sim::InstrumentConfig instrument(const QString& name) {
         for (auto& position : c.alphasense)
             position.on = !position.on;
     return c;
-}
-
-QJsonObject readJson(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object()
-                                       : QJsonObject();
 }
 
 } // namespace
@@ -165,7 +160,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("moved.kvxcfg");
         {
-            SimRig source(instrument(from));
+            SimRig source(configOf(from));
             QVERIFY(source.connect());
             QVERIFY(source.w().saveConfigurationTo(path));
         }
@@ -189,7 +184,7 @@ private slots:
             f.write(QJsonDocument(doc).toJson());
         }
 
-        SimRig rig(instrument(to));
+        SimRig rig(configOf(to));
         QVERIFY(rig.connect());
         KVX_Configurator& w = rig.w();
         const auto entry = [&w](const QString& key) { return findSetting(key, w.firmwareLevel); };

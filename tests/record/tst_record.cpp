@@ -4,6 +4,7 @@
 // and carries the fingerprint of the configuration file saved beside it. In
 // process: the question with unwritten changes, saves that fail, and what a
 // write and the clock workflow leave in the record, forgotten with the link.
+#include "tests/support/Instruments.h"
 #include "tests/support/PtySim.h"
 #include "workflows/Changes.h"
 #include "workflows/Record.h"
@@ -17,31 +18,6 @@ using namespace kvx;
 using namespace kvx::test;
 
 namespace {
-
-QJsonObject readJson(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object()
-                                       : QJsonObject();
-}
-
-// A preset as kvx-sim's --config takes it, changed by "a/b/c=json" edits.
-QJsonObject instrument(const QString& preset, const QStringList& edits = {}) {
-    QJsonObject o = readJson(QStringLiteral(KVX_SOURCE_DIR "/sim/presets/%1.json").arg(preset));
-    for (const QString& e : edits) {
-        const QStringList path = e.section('=', 0, 0).split('/');
-        const QJsonValue value =
-            QJsonDocument::fromJson("[" + e.section('=', 1).toUtf8() + "]").array().at(0);
-        // Down the path, then the changed objects back up.
-        QList<QJsonObject> chain{o};
-        for (int i = 0; i + 1 < path.size(); ++i)
-            chain << chain.last().value(path[i]).toObject();
-        chain.last().insert(path.last(), value);
-        for (int i = int(path.size()) - 2; i >= 0; --i)
-            chain[i].insert(path[i], chain[i + 1]);
-        o = chain.first();
-    }
-    return o;
-}
 
 // The full instrument with values the form cannot show (as the file tests
 // make it).
