@@ -576,11 +576,17 @@ private slots:
             QCOMPARE(w->sessionState, 0);
             pressCommand("actionReadConfiguration");
             QCOMPARE(w->sessionState, 0);
+            // The ticks go on meanwhile: the read may have moved on.
+            const auto reading = [this] {
+                return kReadStates.holds(w->sessionState) || w->sessionState == kReadEnd;
+            };
             pressCommand("actionReadConfiguration");
-            QCOMPARE(w->sessionState, kReadStates.first);
+            QVERIFY(reading());
+            const int writesBefore = int(setWords().size());
             pressCommand("actionWriteConfiguration");
             pressCommand("actionSetRTC");
-            QCOMPARE(w->sessionState, kReadStates.first);
+            QVERIFY(reading() || idle());
+            QCOMPARE(int(setWords().size()), writesBefore);
             QCOMPARE(keys.titles, QStringList(3, "Read configuration data from the KVXv2."));
             QVERIFY(QTest::qWaitFor([&] { return idle(); }, 30000));
         }
