@@ -66,6 +66,29 @@ QString dateOf(const QWidget* w) {
     return edit ? dateTimeText(edit->dateTime()) : QString();
 }
 
+// The control of the option (a radio button) that the words `text` are of;
+// -1 where the setting has no such controls or no option fits.
+int optionControl(const Setting& s, const QString& text) {
+    int first = 0; // the first option's control
+    switch (s.kind) {
+    case SettingKind::SampleStart:
+    case SettingKind::Choice:
+        break;
+    case SettingKind::PumpStart:
+    case SettingKind::PumpSpan:
+        first = 1; // after the group
+        break;
+    default:
+        return -1;
+    }
+    if (s.kind == SettingKind::Choice && s.controls.size() < 2)
+        return -1; // a combo box
+    for (int i = 0; i < s.choices.size(); ++i)
+        if (text.startsWith(s.choices[i].text))
+            return first + i;
+    return -1;
+}
+
 // The setting has a field in the record `word` a write sends.
 bool carries(const Setting& s, quint16 word) {
     return std::any_of(s.write.cbegin(), s.write.cend(),
@@ -282,7 +305,13 @@ bool ChangeTracker::edited(const Setting& s) const {
     if (!held || *held == it->text)
         return false;
     const Capture now = captureOf(s);
-    return now.values != it->values || now.enabled != it->enabled;
+    if (now.values != it->values)
+        return true;
+    // The option the instrument's value is of was not open to the form (a
+    // pump's own start time under a power-on start) and now is, or the other
+    // way round: what the form shows now means something else.
+    const int option = optionControl(s, *held);
+    return option >= 0 && option < now.enabled.size() && now.enabled[option] != it->enabled[option];
 }
 
 void ChangeTracker::capture() {

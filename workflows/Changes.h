@@ -12,7 +12,9 @@
 //   - the instrument holds a value the form did not show (an unlisted
 //     interval, a code beyond a list, a number beyond a spin box's range, a
 //     pump's date under a power-on start) and a control of the setting has
-//     changed since, in value or in being usable.
+//     changed since, or the option of the instrument's value has become
+//     usable (or unusable) since (a pump's own start time once the sample
+//     starts at a specific time).
 // An edited setting goes out wholly as the form shows it, an unedited one
 // exactly as the instrument holds it, so that a value the form cannot show
 // survives an unedited write. A confirmed write moves the capture of every

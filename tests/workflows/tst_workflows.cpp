@@ -117,6 +117,8 @@ sim::InstrumentConfig variant(const QString& name) {
         c.scheduleFlags = quint16(c.scheduleFlags & ~3), c.scheduleStart = 0;
     if (has("SEN55 cut to 12"))
         c.faults.cutRecords.insert(0x0060, 12);
+    if (has("D delay 99 h"))
+        c.pumps[3].start = {0, 0, 99, 0, 0, 0, 0, 0};
     if (has("AS3 off"))
         c.alphasense[2].on = false;
 
@@ -358,6 +360,10 @@ private slots:
         QTest::newRow("back to power-on: the pump's hidden date kept")
             << "full next power-on A date"
             << "specificTime nextPowerOn" << 0x8062 << "2:00000000509e0a00";
+        // Opening the pumps' own start time touches no delay the form cannot show.
+        QTest::newRow("specific time leaves a delay beyond the form alone")
+            << "full next power-on D delay 99 h"
+            << "specificTime" << 0xC151 << "2:0000630000000000";
         // A read replaces the form: the instrument's missing date is no edit.
         QTest::newRow("no date: an edit does not survive a read")
             << "full start no date"
