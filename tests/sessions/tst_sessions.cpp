@@ -1,0 +1,1186 @@
+// Random operator sessions against kvx-sim through the real event loop. For
+// each instrument, a seeded sequence of what an operator does: every kind of
+// control on every page the instrument has, the clicks that drive other
+// controls (sample start, sensor modes, Alphasense partners, pump schedules,
+// the boxes Pumps C and D share), edits changed and changed back, files saved
+// and opened again, altered copies of them, Read and Write with every
+// question answered Yes.
+//
+// The test keeps its own account of what is right, apart from the change
+// list. After each Read and each confirmed Write it notes every setting's
+// controls (value and enabled state) and whether the form's encoding of the
+// setting differs from what the instrument holds (a value the form cannot
+// show). Then:
+//  - a confirmed Write stores every setting as the form encodes it, except a
+//    setting whose controls are untouched since then and whose value the
+//    form cannot show, and the unused bits: those keep the instrument's
+//    bytes. A Write with nothing done since the last Read or Write stores
+//    exactly what the instrument held;
+//  - after each Read and each Write nothing is marked and nothing counted;
+//  - an opened file ends in the form as the file says (saved again, it gives
+//    the same values), or the message after opening names the setting; a
+//    setting the file sets counts as set, even to what the form already
+//    showed.
+// What the instrument holds is followed by a second, in-process instrument
+// built from the same description, to which every record kvx-sim stored is
+// written again.
+//
+// KVX_SESSION_SEED picks another seed, KVX_SESSION_STEPS the number of random
+// steps per instrument (40 by default). A failure prints the seed, the
+// instrument, the numbered steps and the command that replays the session.
+//
+// The rows after the random sessions pin down one case each, without chance.
+#include "image/boards/PumpCodec.h"
+#include "link/Status.h"
+#include "sim/InstrumentConfig.h"
+#include "tests/support/PtySim.h"
+#include "workflows/Changes.h"
+#include "workflows/ConfigFile.h"
+#include "workflows/WriteWorkflow.h"
+
+#include <QJsonArray>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <optional>
+
+using namespace kvx;
+using namespace kvx::test;
+
+namespace {
+
+constexpr quint32 kDefaultSeed = 20250307;
+constexpr int kDefaultSteps = 40;
+
+// Each message box on the offscreen platform warns about size hints; over a
+// long session that would use up the test's allowance of warnings.
+QtMessageHandler testHandler = nullptr;
+void dropSizeHintNotes(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (!text.contains("propagateSizeHints"))
+        testHandler(type, context, text);
+}
+
+// ---- the instruments ------------------------------------------------------------
+
+QJsonObject readJson(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object()
+                                       : QJsonObject();
+}
+
+bool writeJson(const QString& path, const QJsonObject& o) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           f.write(QJsonDocument(o).toJson()) > 0;
+}
+
+// Sets `path` ("a/b/c", a number for an array's entry) in `o` to `value`.
+QJsonValue put(const QJsonValue& into, const QStringList& path, const QJsonValue& value) {
+    if (path.isEmpty())
+        return value;
+    bool index = false;
+    const int at = path.first().toInt(&index);
+    if (index) {
+        QJsonArray a = into.toArray();
+        a[at] = put(a.at(at), path.mid(1), value);
+        return a;
+    }
+    QJsonObject o = into.toObject();
+    o[path.first()] = put(o.value(path.first()), path.mid(1), value);
+    return o;
+}
+
+// The instrument descriptions the sessions run against: the presets, and two
+// made from the full one. "odd" holds values the form cannot show: an
+// unlisted interval and stop state, a SEN55 mode beyond the list, durations
+// and a cleaning interval beyond the spin boxes, a UTC offset beyond the
+// box, a flow above its limit, an unknown NO2 algorithm and compensation,
+// unused bits, a pump's delay beside a date, and Pump B's date under a
+// sample that starts at the next power-on. "fresh" starts at a specific
+// time whose date bytes are zero, as a new instrument does.
+QJsonObject instrumentDescription(const QString& name) {
+    const bool derived = name == "odd" || name == "fresh";
+    QJsonObject o = readJson(
+        QStringLiteral(KVX_SOURCE_DIR "/sim/presets/%1.json").arg(derived ? "full" : name));
+    QStringList edits;
+    if (name == "odd")
+        edits = {"main/logging=1179647",
+                 "main/utcOffsetHours=-327.68",
+                 "main/schedule/flags=33061",
+                 "main/schedule/durationDays=365",
+                 "main/schedule/durationHours=30",
+                 "main/schedule/durationMinutes=75",
+                 "main/schedule/logInterval=10",
+                 "main/schedule/stopState=2",
+                 "main/sen55/mode=5",
+                 "main/sen55/cleaningIntervalHours=2000",
+                 "gas/scd30/compensation=7",
+                 "gas/alphasense/1/algorithm=9",
+                 "gas/figaro/range=7",
+                 "pumps/A/flowRate=2.5",
+                 R"(pumps/A/start={"delayDays":1,"delayHours":2,"delayMinutes":3,)"
+                 R"("at":"2030-05-01T10:00"})",
+                 R"(pumps/C/duration={"days":400,"hours":30,"minutes":0})",
+                 R"(pumps/D/start={"delayDays":0,"delayHours":99,"delayMinutes":0})"};
+    if (name == "fresh")
+        edits = {"main/schedule/start=null"};
+    for (const QString& e : edits) {
+        const QJsonValue v =
+            QJsonDocument::fromJson("[" + e.section('=', 1).toUtf8() + "]").array().at(0);
+        o = put(o, e.section('=', 0, 0).split('/'), v).toObject();
+    }
+    o["name"] = name;
+    return o;
+}
+
+// ---- fields -----------------------------------------------------------------------
+
+ConfigImage imageOf(const QByteArray& bytes) {
+    ConfigImage image;
+    image.length = quint16(std::min<qsizetype>(bytes.size(), kImageCapacity));
+    std::copy(bytes.cbegin(), bytes.cbegin() + image.length, image.bytes.begin());
+    return image;
+}
+
+// A field's content: its masked value for fields of up to four bytes (as
+// written after `conversion`), the text up to its first zero byte for wider
+// ones; nullopt when the record does not reach the field.
+std::optional<QString> fieldText(const ConfigImage& r, const FieldPos& f,
+                                 Conversion conversion = Conversion::None) {
+    if (f.width <= 4) {
+        const std::optional<quint32> v = fieldValue(r, f);
+        if (!v)
+            return std::nullopt;
+        return QString::number(toWritten(conversion, *v));
+    }
+    if (f.at >= r.length)
+        return std::nullopt;
+    QByteArray text;
+    for (int i = f.at; i < f.at + f.width && i < r.length && r.bytes[size_t(i)] != 0; ++i)
+        text.append(char(r.bytes[size_t(i)]));
+    return '"' + QString::fromLatin1(text) + '"';
+}
+
+QString label(const Setting& s) {
+    return s.page + QStringLiteral(" \u203a ") + s.caption;
+}
+
+// The settings a write sends and the test looks at: reserved entries that
+// the instrument's records hold included, values only the instrument sets
+// and stamps without a read field left out.
+bool checked(const Setting& s) {
+    return s.written() && !s.read.isEmpty() && s.read.size() == s.write.size();
+}
+
+// ---- controls -----------------------------------------------------------------------
+
+QWidget* pageOf(QWidget* c) {
+    for (QWidget* p = c ? c->parentWidget() : nullptr; p; p = p->parentWidget())
+        if (p->objectName().startsWith(QLatin1String("Tab_")))
+            return p;
+    return nullptr;
+}
+
+bool isInput(QWidget* c) {
+    return qobject_cast<QAbstractButton*>(c) || qobject_cast<QComboBox*>(c) ||
+           qobject_cast<QAbstractSpinBox*>(c) || qobject_cast<QLineEdit*>(c);
+}
+
+// A control's value and whether it is enabled, as the test notes them.
+QString stateOf(const QWidget* c) {
+    QString v;
+    if (!c)
+        return QStringLiteral("(none)");
+    if (const auto* b = qobject_cast<const QAbstractButton*>(c))
+        v = b->isChecked() ? QStringLiteral("checked") : QStringLiteral("unchecked");
+    else if (const auto* box = qobject_cast<const QComboBox*>(c))
+        v = QStringLiteral("%1 \"%2\"").arg(box->currentIndex()).arg(box->currentText());
+    else if (const auto* t = qobject_cast<const QDateTimeEdit*>(c))
+        v = t->dateTime().toUTC().toString(Qt::ISODate);
+    else if (const auto* d = qobject_cast<const QDoubleSpinBox*>(c))
+        v = QString::number(d->value(), 'f', d->decimals());
+    else if (const auto* s = qobject_cast<const QSpinBox*>(c))
+        v = QString::number(s->value());
+    else if (const auto* e = qobject_cast<const QLineEdit*>(c))
+        v = '"' + e->text() + '"';
+    return v + (c->isEnabled() ? QString() : QStringLiteral(" (disabled)"));
+}
+
+// A button's text as shown ("&&" shows as "&", a single "&" marks the shortcut).
+QString buttonText(const QAbstractButton* b) {
+    return b->text()
+        .replace(QLatin1String("&&"), QLatin1String("\x01"))
+        .remove('&')
+        .replace('\x01', '&');
+}
+
+QString dateText(const QDateTime& dt) {
+    return dt.toUTC().toString(QStringLiteral("yyyy-MM-dd hh:mm")) + QStringLiteral(" UTC");
+}
+
+// Printable Latin-1 characters (no control characters), which every text
+// field of the instrument holds.
+QString latin1Text(QRandomGenerator& rng, int maxLength) {
+    static const QString pool = [] {
+        QString p;
+        for (int c = 0x20; c < 0x7F; ++c)
+            p += QChar(c);
+        for (int c = 0xA1; c <= 0xFF; ++c)
+            p += QChar(c);
+        return p + QStringLiteral("        ");
+    }();
+    const int length = rng.bounded(100) < 10 ? 0 : 1 + int(rng.bounded(quint32(maxLength)));
+    QString text;
+    for (int i = 0; i < length; ++i)
+        text += pool.at(int(rng.bounded(quint32(pool.size()))));
+    return text;
+}
+
+QDateTime randomDate(QRandomGenerator& rng) {
+    // Mostly near the instrument's own dates, now and then anywhere it can hold.
+    const bool anywhere = rng.bounded(100) < 15;
+    const QDate first = anywhere ? QDate(2000, 1, 1) : QDate(2024, 6, 1);
+    const int days = anywhere ? int(first.daysTo(QDate(2099, 12, 31))) : 3 * 365;
+    return QDateTime(first.addDays(rng.bounded(days + 1)),
+                     QTime(int(rng.bounded(24)), int(rng.bounded(60))), Qt::UTC);
+}
+
+// Answers every message box that opens with `answer` where it has that
+// button, otherwise with its default or first one; keeps what each said.
+class Answers : public QObject {
+public:
+    explicit Answers(QMessageBox::StandardButton answer) : answer(answer) {
+        QObject::connect(&timer, &QTimer::timeout, this, [this] { poll(); });
+        timer.start(2);
+    }
+    QStringList texts;   // title: text, informative text
+    QStringList details; // detailed texts
+
+private:
+    void poll() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        texts << box->windowTitle() + ": " + box->text() + " " + box->informativeText();
+        details << box->detailedText();
+        QAbstractButton* button = box->button(answer);
+        if (!button)
+            button = box->defaultButton() ? box->defaultButton() : box->buttons().value(0);
+        if (button)
+            button->click();
+    }
+    QMessageBox::StandardButton answer;
+    QTimer timer;
+};
+
+// ---- the rows that pin one case each ------------------------------------------------
+
+sim::InstrumentConfig configOf(const QString& name) {
+    QString error;
+    const auto config = sim::InstrumentConfig::fromJson(
+        QJsonDocument(instrumentDescription(name)).toJson(), &error);
+    if (!config)
+        qFatal("instrument %s: %s", qPrintable(name), qPrintable(error));
+    return *config;
+}
+
+// The controls marked as changed, by name.
+QStringList markedControls(const KVX_Configurator& w) {
+    QStringList marked;
+    for (const QWidget* c : w.findChildren<QWidget*>())
+        if (c->property("kvxChanged").toBool())
+            marked << c->objectName();
+    marked.sort();
+    return marked;
+}
+
+// "at:hex", the bytes the last store of `word` holds from `at` on, as long as `want`.
+QString storedBytes(SimRig& rig, quint16 word, const QString& want) {
+    const QList<QByteArray> stores = rig.sim().log().stores(word);
+    const int at = want.section(':', 0, 0).toInt();
+    const int size = int(want.section(':', 1).size() / 2);
+    return stores.isEmpty() ? QStringLiteral("(not stored)")
+                            : QStringLiteral("%1:%2").arg(at).arg(
+                                  QString::fromLatin1(stores.last().mid(at, size).toHex()));
+}
+
+// The instrument answers a read of the SEN55 record with its first 12 bytes
+// only (mode and run times, no cleaning interval), as an older one does.
+class ShortSen55Record : public sim::SimSerialDevice {
+public:
+    using SimSerialDevice::SimSerialDevice;
+    QByteArray readAvailable() override {
+        QByteArray bytes = SimSerialDevice::readAvailable();
+        if (const std::optional<QByteArray> record = instrument().readRecord(0x0060))
+            bytes.replace('\r' + answer(*record) + '\r', '\r' + answer(record->left(12)) + '\r');
+        return bytes;
+    }
+
+private:
+    static QByteArray answer(const QByteArray& image) {
+        QStringList fields{QString::number(image.size())};
+        for (int i = 0; i + 1 < image.size(); i += 2)
+            fields << QString::number(quint8(image[i]) << 8 | quint8(image[i + 1]));
+        fields << QString::number(crc16Modbus(image));
+        return fields.join(',').toLatin1();
+    }
+};
+} // namespace
+
+class SessionsTest : public QObject, PtySim {
+    Q_OBJECT
+
+    QString instrumentName;
+    QJsonObject description;
+    std::unique_ptr<sim::Instrument> shadow; // what kvx-sim holds, replayed
+    int replayed = 0;
+
+    QStringList steps;
+    QString problem; // the first thing found wrong
+    QRandomGenerator rng;
+    int fileCount = 0;
+    QStringList savedFiles;
+
+    // What the test noted at the last Read or confirmed Write.
+    QHash<QString, QString> noted;            // control name -> state
+    QSet<const Setting*> notShown;            // the form could not show the instrument's value
+    QJsonObject baseline;                     // the settings as a file saved then held them
+    QHash<const Setting*, QJsonValue> byFile; // set by a file since then, to the file's value
+    bool untouchedSinceNoted = true;
+
+    // ---- the session ----
+
+    bool idle() const {
+        return w && w->linkStep == LinkIdle && w->sessionState == 0 && w->ui->kvxWrite->isEnabled();
+    }
+
+    void fail(const QString& what) {
+        if (problem.isEmpty())
+            problem = what;
+    }
+
+    bool connectTo(const QString& name) {
+        instrumentName = name;
+        description = instrumentDescription(name);
+        const QString path = dir.filePath("instrument.json");
+        QString error;
+        const auto config =
+            sim::InstrumentConfig::fromJson(QJsonDocument(description).toJson(), &error);
+        if (!config || !writeJson(path, description)) {
+            fail("instrument " + name + ": " + error);
+            return false;
+        }
+        shadow = std::make_unique<sim::Instrument>(*config, QDateTime::currentMSecsSinceEpoch());
+        replayed = 0;
+        if (!start({"--config", path})) {
+            fail("kvx-sim did not start");
+            return false;
+        }
+        if (!QTest::qWaitFor([this] { return idle(); }, 60000)) {
+            fail("the initial read did not end");
+            return false;
+        }
+        return true;
+    }
+
+    // Writes every record kvx-sim stored since the last call to the shadow
+    // instrument as well.
+    void followInstrument() {
+        const QStringList lines = loggedLines();
+        for (; replayed < lines.size(); ++replayed) {
+            if (lines[replayed].endsWith(QLatin1String(" cfg_set"))) {
+                shadow->receive(lines[replayed].toLatin1() + '\r');
+                shadow->discardOutput();
+            }
+        }
+    }
+
+    std::optional<ConfigImage> held(quint16 word) const {
+        const std::optional<QByteArray> r = shadow->readRecord(word);
+        return r ? std::optional<ConfigImage>(imageOf(*r)) : std::nullopt;
+    }
+
+    // The instrument's value of each of the setting's written fields, as a
+    // write would send it; nullopt where its records lack it.
+    QList<std::optional<QString>> instrumentFields(const Setting& s) const {
+        QList<std::optional<QString>> out;
+        for (const FieldPos& f : s.read) {
+            const std::optional<ConfigImage> r = held(f.word);
+            out << (r ? fieldText(*r, f, s.conversion) : std::nullopt);
+        }
+        return out;
+    }
+
+    // Every record as the form encodes it now (the cartridge records with
+    // the ID; their stamp is the write's time).
+    QHash<quint16, ConfigImage> encodedRecords() const {
+        QHash<quint16, ConfigImage> out;
+        for (const Setting& s : settingCatalogue()) {
+            for (const FieldPos& f : s.write) {
+                if (out.contains(f.word))
+                    continue;
+                ConfigImage image;
+                if (encodeRecord(*w, f.word, image)) {
+                    out.insert(f.word, image);
+                    continue;
+                }
+                for (Pump pump : kAllPumps) {
+                    if (pumpRecords(pump).cartridge == f.word) {
+                        encodePumpCartridgeRecord(*w->ui, pump, image,
+                                                  QDateTime::currentDateTime());
+                        out.insert(f.word, image);
+                    }
+                }
+            }
+        }
+        return out;
+    }
+
+    QList<std::optional<QString>> encodedFields(const Setting& s,
+                                                const QHash<quint16, ConfigImage>& records) const {
+        QList<std::optional<QString>> out;
+        for (const FieldPos& f : s.write) {
+            const auto it = records.constFind(f.word);
+            out << (it == records.cend() ? std::nullopt : fieldText(*it, f));
+        }
+        return out;
+    }
+
+    QString controlsOf(const Setting& s) const {
+        QStringList out;
+        for (const QString& name : s.controls)
+            out << name + " " + stateOf(w->findChild<QWidget*>(name));
+        return out.join(", ");
+    }
+
+    bool untouched(const Setting& s) const {
+        for (const QString& name : s.controls)
+            if (noted.value(name) != stateOf(w->findChild<QWidget*>(name)))
+                return false;
+        return true;
+    }
+
+    // Notes the form and the instrument after a Read or a confirmed Write.
+    void note() {
+        followInstrument();
+        noted.clear();
+        notShown.clear();
+        byFile.clear();
+        const QHash<quint16, ConfigImage> encoded = encodedRecords();
+        for (const Setting& s : settingCatalogue()) {
+            for (const QString& name : s.controls)
+                noted.insert(name, stateOf(w->findChild<QWidget*>(name)));
+            if (checked(s) && s.kind != SettingKind::Reserved &&
+                encodedFields(s, encoded) != instrumentFields(s))
+                notShown.insert(&s);
+        }
+        baseline = configurationDocument(*w).value("settings").toObject();
+        untouchedSinceNoted = true;
+    }
+
+    // Nothing marked, nothing counted.
+    void checkNothingMarked(const QString& after) {
+        QTest::qWait(5);
+        w->changes->refresh();
+        QStringList marked;
+        for (const QWidget* c : w->findChildren<QWidget*>())
+            if (c->property("kvxChanged").toBool())
+                marked << c->objectName();
+        if (w->changes->count() == 0 && marked.isEmpty())
+            return;
+        QStringList listed;
+        for (const SettingChange& c : w->changes->changes())
+            listed << "  " + c.line();
+        marked.sort();
+        fail(QStringLiteral("after %1, %2 unwritten changes are counted and these controls "
+                            "marked: %3\n%4")
+                 .arg(after)
+                 .arg(w->changes->count())
+                 .arg(marked.join(", "), listed.join('\n')));
+    }
+
+    // ---- the operator's steps ----
+
+    struct Control {
+        const Setting* setting;
+        QWidget* widget;
+    };
+
+    // The controls an operator can reach now: enabled and shown on a page of
+    // the tab row.
+    QList<Control> reachable() const {
+        QList<Control> out;
+        QSet<QWidget*> seen;
+        for (const Setting& s : settingCatalogue()) {
+            if (s.kind == SettingKind::Reading || s.kind == SettingKind::Reserved)
+                continue;
+            for (const QString& name : s.controls) {
+                QWidget* c = w->findChild<QWidget*>(name);
+                QWidget* page = pageOf(c);
+                if (!c || !page || seen.contains(c) || !isInput(c) || !c->isEnabled() ||
+                    !c->isVisibleTo(page) || w->ui->configuratorTabs->indexOf(page) < 0)
+                    continue;
+                seen.insert(c);
+                out << Control{&s, c};
+            }
+        }
+        return out;
+    }
+
+    // The controls that set others off: the operator reaches for them more.
+    static bool drivesOthers(const QWidget* c) {
+        static const QRegularExpression names(
+            "^(specificTime|alwaysPowerOn|nextPowerOn|sen55Mode|.*Mode(_3)?|"
+            "pump[A-D](SampleStart|DelayedStart|SpecificDateTime|FullSample|PartialSample)|"
+            "pump[CD]Log(VSUPPLY|3V3|BMP390P|BMP390T|Atmo))$");
+        return names.match(c->objectName()).hasMatch();
+    }
+
+    QString where(const Control& c) const {
+        QString text = label(*c.setting);
+        if (c.setting->controls.size() > 1 && !qobject_cast<QAbstractButton*>(c.widget))
+            text += " (" + c.widget->objectName() + ")";
+        return text;
+    }
+
+    // Changes one control as a person does; returns what was done.
+    QString operate(const Control& c) {
+        QWidget* widget = c.widget;
+        if (auto* b = qobject_cast<QAbstractButton*>(widget)) {
+            b->click();
+            if (qobject_cast<QRadioButton*>(b))
+                return "click " + buttonText(b);
+            return b->isChecked() ? QStringLiteral("click, now on")
+                                  : QStringLiteral("click, now off");
+        }
+        if (auto* box = qobject_cast<QComboBox*>(widget)) {
+            int item = box->currentIndex();
+            if (box->count() > 1)
+                while (item == box->currentIndex())
+                    item = int(rng.bounded(quint32(box->count())));
+            box->setCurrentIndex(item);
+            return "choose " + box->currentText();
+        }
+        if (auto* t = qobject_cast<QDateTimeEdit*>(widget)) {
+            t->setDateTime(randomDate(rng));
+            return "set " + dateText(t->dateTime());
+        }
+        if (auto* d = qobject_cast<QDoubleSpinBox*>(widget)) {
+            const double lo = d->minimum(), hi = d->maximum();
+            const int pick = int(rng.bounded(4));
+            double v = pick == 0   ? lo
+                       : pick == 1 ? hi
+                       : pick == 2 ? d->value() + (rng.bounded(2) ? 1 : -1) * d->singleStep()
+                                   : lo + rng.generateDouble() * (hi - lo);
+            d->setValue(std::clamp(v, lo, hi));
+            return "set " + QString::number(d->value(), 'f', d->decimals());
+        }
+        if (auto* s = qobject_cast<QSpinBox*>(widget)) {
+            const int pick = int(rng.bounded(4));
+            const int v =
+                pick == 0   ? s->minimum()
+                : pick == 1 ? s->maximum()
+                : pick == 2
+                    ? s->value() + (rng.bounded(2) ? 1 : -1)
+                    : s->minimum() + int(rng.bounded(quint32(s->maximum() - s->minimum() + 1)));
+            s->setValue(v);
+            return "set " + QString::number(s->value());
+        }
+        if (auto* e = qobject_cast<QLineEdit*>(widget)) {
+            e->setText(
+                latin1Text(rng, e->maxLength() > 0 && e->maxLength() < 64 ? e->maxLength() : 31));
+            return "type \"" + e->text() + "\"";
+        }
+        return "nothing";
+    }
+
+    // Puts a control back as it was before operate(); radio buttons by
+    // clicking the one that was checked.
+    QString restore(const Control& c, const QString& before, QAbstractButton* wasChecked) {
+        QWidget* widget = c.widget;
+        if (auto* b = qobject_cast<QCheckBox*>(widget)) {
+            b->click();
+            return "click it again";
+        }
+        if (qobject_cast<QRadioButton*>(widget)) {
+            if (!wasChecked || !wasChecked->isEnabled())
+                return "leave it";
+            wasChecked->click();
+            return "click " + buttonText(wasChecked);
+        }
+        if (auto* box = qobject_cast<QComboBox*>(widget))
+            box->setCurrentIndex(before.section(' ', 0, 0).toInt());
+        else if (auto* t = qobject_cast<QDateTimeEdit*>(widget))
+            t->setDateTime(QDateTime::fromString(before.section(' ', 0, 0), Qt::ISODate));
+        else if (auto* d = qobject_cast<QDoubleSpinBox*>(widget))
+            d->setValue(before.section(' ', 0, 0).toDouble());
+        else if (auto* s = qobject_cast<QSpinBox*>(widget))
+            s->setValue(before.section(' ', 0, 0).toInt());
+        else if (auto* e = qobject_cast<QLineEdit*>(widget))
+            e->setText(before.mid(1, before.lastIndexOf('"') - 1));
+        return "back to " + before;
+    }
+
+    void edit(bool andBack) {
+        const QList<Control> controls = reachable();
+        if (controls.isEmpty())
+            return;
+        // Two edits in five go to the controls that set others off.
+        QList<Control> drivers;
+        for (const Control& c : controls)
+            if (drivesOthers(c.widget))
+                drivers << c;
+        const QList<Control>& from =
+            !drivers.isEmpty() && rng.bounded(100) < 40 ? drivers : controls;
+        const Control c = from[int(rng.bounded(quint32(from.size())))];
+        const QString before = stateOf(c.widget);
+        QAbstractButton* wasChecked = nullptr;
+        if (qobject_cast<QRadioButton*>(c.widget)) {
+            for (const QString& name : c.setting->controls)
+                if (auto* r = w->findChild<QRadioButton*>(name); r && r->isChecked())
+                    wasChecked = r;
+        }
+        QString done = operate(c);
+        if (andBack)
+            done += ", then " + restore(c, before, wasChecked);
+        steps << where(c) + ": " + done;
+        untouchedSinceNoted = false;
+    }
+
+    void read() {
+        steps << "Read Configuration, Yes";
+        Answers yes(QMessageBox::Yes);
+        w->KVXReadButtonPressed();
+        if (!QTest::qWaitFor([this] { return idle(); }, 60000))
+            return fail("the read did not end");
+        checkNothingMarked("the read");
+        note();
+    }
+
+    // Write, every question answered Yes; then what kvx-sim stored is what the
+    // form encodes, or the instrument's bytes where the test expects them kept.
+    void write() {
+        const bool unedited = untouchedSinceNoted;
+        steps << QStringLiteral("Write Configuration, Yes to every question%1")
+                     .arg(unedited ? " (nothing changed since the last read or write)" : "");
+        followInstrument();
+        const QHash<quint16, ConfigImage> encoded = encodedRecords();
+        QHash<const Setting*, QList<std::optional<QString>>> before;
+        QHash<const Setting*, QString> why; // keeps the instrument's bytes: why
+        for (const Setting& s : settingCatalogue()) {
+            if (!checked(s))
+                continue;
+            before.insert(&s, instrumentFields(s));
+            const bool setByFile =
+                byFile.contains(&s) &&
+                wordsOf(s, byFile.value(&s), nullptr) != wordsOf(s, baseline.value(s.key), nullptr);
+            if (s.kind == SettingKind::Reserved)
+                why.insert(&s, "unused bits");
+            else if (unedited)
+                why.insert(&s, "nothing was changed since the last read or write");
+            else if (notShown.contains(&s) && untouched(s) && !setByFile)
+                why.insert(&s, "untouched, and the form cannot show the instrument's value");
+        }
+        const int storedBefore = int(logged("store").size());
+        {
+            Answers yes(QMessageBox::Yes);
+            w->KVXWriteButtonPressed();
+            if (!QTest::qWaitFor([this] { return idle(); }, 60000))
+                return fail("the write did not end");
+        }
+        const QList<QJsonObject> stores = logged("store").mid(storedBefore);
+        if (stores.isEmpty() || !logged("refused").isEmpty())
+            return fail("the write was not confirmed: " + w->status->message());
+        const int level = w->firmwareLevel;
+        QStringList wrong;
+        for (const QJsonObject& store : stores) {
+            const ConfigImage image =
+                imageOf(QByteArray::fromHex(store.value("image").toString().toLatin1()));
+            const quint16 word = image.requestWord();
+            for (const Setting& s : settingCatalogue()) {
+                if (!checked(s) || !s.hasLevel(level))
+                    continue;
+                for (int i = 0; i < s.write.size(); ++i) {
+                    if (s.write[i].word != word)
+                        continue;
+                    const bool keep = why.contains(&s);
+                    const std::optional<QString> got = fieldText(image, s.write[i]);
+                    const std::optional<QString> want =
+                        keep ? before.value(&s).value(i)
+                             : fieldText(encoded.value(word), s.write[i]);
+                    if (got == want)
+                        continue;
+                    wrong << QStringLiteral("record 0x%1 was stored with %2 = %3 in field %4, "
+                                            "want %5 (%6)\n  its controls: %7\n  when last "
+                                            "read or written: %8")
+                                 .arg(word, 4, 16, QLatin1Char('0'))
+                                 .arg(s.key, got.value_or("(none)"))
+                                 .arg(i)
+                                 .arg(want.value_or("(none)"),
+                                      keep ? why.value(&s)
+                                           : QStringLiteral("as the form encodes it"),
+                                      controlsOf(s), notedControls(s));
+                }
+            }
+        }
+        if (!wrong.isEmpty())
+            return fail(wrong.join('\n'));
+        checkNothingMarked("the write");
+        note();
+    }
+
+    QString notedControls(const Setting& s) const {
+        QStringList out;
+        for (const QString& name : s.controls)
+            out << name + " " + noted.value(name);
+        return out.join(", ");
+    }
+
+    void save() {
+        const QString path = dir.filePath(QStringLiteral("saved%1.kvxcfg").arg(++fileCount));
+        steps << "File › Save Configuration As " + QFileInfo(path).fileName();
+        Answers ok(QMessageBox::Ok);
+        if (!w->saveConfigurationTo(path))
+            return fail("the save failed: " + ok.texts.join(' '));
+        savedFiles << path;
+    }
+
+    // A value for `s` other than `now`, valid in a file: now and then one
+    // the form cannot show.
+    QJsonValue otherValue(const Setting& s, const QJsonValue& now) {
+        const bool beyond = rng.bounded(100) < 30;
+        const auto span = [&](int days, int hours, int minutes) {
+            return spanText(int(rng.bounded(quint32(days + 1))),
+                            int(rng.bounded(quint32(hours + 1))),
+                            int(rng.bounded(quint32(minutes + 1))));
+        };
+        switch (s.kind) {
+        case SettingKind::Bit:
+            return !now.toBool();
+        case SettingKind::Switch:
+            if (beyond && s.onCode == 2)
+                return 3;
+            return !now.toBool();
+        case SettingKind::Choice: {
+            if (beyond) {
+                // A code no item of the list stands for.
+                for (;;) {
+                    const quint32 code =
+                        rng.bounded(100) < 50 ? rng.bounded(16u) : rng.bounded(121u);
+                    if (std::none_of(s.choices.cbegin(), s.choices.cend(),
+                                     [code](const SettingChoice& c) { return c.code == code; }))
+                        return int(code);
+                }
+            }
+            const SettingChoice& c = s.choices[int(rng.bounded(quint32(s.choices.size())))];
+            return fileValue(s, c.text);
+        }
+        case SettingKind::Integer:
+            return beyond ? int(s.maximum) + 1 + int(rng.bounded(5000))
+                          : int(rng.bounded(quint32(s.maximum + 1)));
+        case SettingKind::Decimal: {
+            // A flow rate around its pump's usual limit (2 L/min, 200 mL/min);
+            // beyond the box's range otherwise.
+            const double lo = s.minimum, hi = s.limitAt > 0 ? (s.scale == 1000 ? 3.0 : 250.0)
+                                                            : s.maximum + (beyond ? 8 : 0);
+            const double v = lo + rng.generateDouble() * (hi - lo);
+            return QString::number(v, 'f', s.decimals).toDouble();
+        }
+        case SettingKind::Text:
+            return latin1Text(rng, s.write.first().width);
+        case SettingKind::SampleStart: {
+            const int pick = int(rng.bounded(3));
+            return pick == 0 ? s.choices[0].text + " " + dateText(randomDate(rng))
+                             : s.choices[pick].text;
+        }
+        case SettingKind::Span:
+            return beyond ? span(400, 30, 75) : span(300, 23, 59);
+        case SettingKind::PumpStart: {
+            const int pick = int(rng.bounded(3));
+            if (pick == 1)
+                return s.choices[1].text + " " + (beyond ? span(400, 30, 75) : span(300, 23, 59));
+            if (pick == 2)
+                return s.choices[2].text + " " + dateText(randomDate(rng));
+            return s.choices[0].text;
+        }
+        case SettingKind::PumpSpan:
+            if (rng.bounded(2))
+                return s.choices[0].text;
+            return s.choices[1].text + " " + (beyond ? span(400, 30, 75) : span(300, 23, 59));
+        case SettingKind::Reserved:
+        case SettingKind::Reading:
+            break;
+        }
+        return now;
+    }
+
+    void open(bool altered) {
+        if (savedFiles.isEmpty())
+            return save();
+        QString path = savedFiles[int(rng.bounded(quint32(savedFiles.size())))];
+        QJsonObject file = readJson(path);
+        QString what = "File › Open Configuration " + QFileInfo(path).fileName();
+        if (altered) {
+            QJsonObject settings = file.value("settings").toObject();
+            const QStringList keys = settings.keys();
+            QStringList changes;
+            for (int n = 1 + int(rng.bounded(3)); n > 0 && !keys.isEmpty(); --n) {
+                const QString key = keys[int(rng.bounded(quint32(keys.size())))];
+                const Setting* s = findSetting(key);
+                if (!s)
+                    continue;
+                const QJsonValue v = otherValue(*s, settings.value(key));
+                if (!wordsOf(*s, v, nullptr))
+                    continue; // not a value a file may hold
+                settings[key] = v;
+                changes << key + "=" +
+                               QString::fromUtf8(QJsonDocument(QJsonArray{v})
+                                                     .toJson(QJsonDocument::Compact)
+                                                     .chopped(1)
+                                                     .mid(1));
+            }
+            file["settings"] = settings;
+            path = dir.filePath(QStringLiteral("altered%1.kvxcfg").arg(++fileCount));
+            writeJson(path, file);
+            what += " altered (" + changes.join(", ") + ") as " + QFileInfo(path).fileName();
+        }
+        steps << what;
+        untouchedSinceNoted = false;
+        Answers ok(QMessageBox::Ok);
+        if (!w->openConfigurationFrom(path))
+            return fail("the file was refused: " + ok.texts.join(' '));
+        checkFileTaken(file.value("settings").toObject(), ok.details.join('\n'));
+    }
+
+    // Every setting of the file ends in the form as the file says, or the
+    // message names it; those it set count as set by the file.
+    void checkFileTaken(const QJsonObject& file, const QString& message) {
+        const QJsonObject now = configurationDocument(*w).value("settings").toObject();
+        const QStringList lines = message.split('\n');
+        QStringList wrong;
+        for (auto it = file.begin(); it != file.end(); ++it) {
+            const Setting* s = findSetting(it.key());
+            if (!s || !now.contains(it.key()))
+                continue; // not a setting of this instrument's form: listed as skipped
+            const QString name = label(*s);
+            const bool listed = std::any_of(lines.cbegin(), lines.cend(), [&](const QString& l) {
+                return l == name || l.startsWith(name + ':');
+            });
+            if (listed)
+                continue;
+            byFile.insert(s, it.value());
+            const std::optional<QString> want = wordsOf(*s, it.value(), nullptr);
+            const std::optional<QString> got = wordsOf(*s, now.value(it.key()), nullptr);
+            if (want != got)
+                wrong << QStringLiteral("after opening the file, %1 (%2) is \"%3\" where the "
+                                        "file says \"%4\", and the message does not name it\n"
+                                        "  its controls: %5")
+                             .arg(name, s->key, got.value_or("?"), want.value_or("?"),
+                                  controlsOf(*s));
+        }
+        if (!wrong.isEmpty())
+            fail(wrong.join('\n'));
+    }
+
+    void runSession(const QString& name, quint32 seed, int count) {
+        rng.seed(seed);
+        steps.clear();
+        problem.clear();
+        savedFiles.clear();
+        fileCount = 0;
+        steps << "Connect: the initial read";
+        if (connectTo(name)) {
+            checkNothingMarked("the initial read");
+            note();
+            write(); // unedited: exactly what the instrument held
+        }
+        for (int i = 0; i < count && problem.isEmpty(); ++i) {
+            const int roll = int(rng.bounded(100));
+            if (roll < 52)
+                edit(false);
+            else if (roll < 60)
+                edit(true);
+            else if (roll < 66)
+                save();
+            else if (roll < 71)
+                open(false);
+            else if (roll < 77)
+                open(true);
+            else if (roll < 85)
+                read();
+            else
+                write();
+        }
+        const bool verbose = qEnvironmentVariableIsSet("KVX_SESSION_VERBOSE");
+        if (problem.isEmpty() && !verbose)
+            return;
+        QStringList numbered;
+        for (int i = 0; i < steps.size(); ++i)
+            numbered << QStringLiteral("%1. %2").arg(i + 1).arg(steps[i]);
+        qInfo().noquote()
+            << QStringLiteral("Session on \"%1\", seed %2, %3 steps:\n%4\n%5\n"
+                              "Replay: KVX_SESSION_SEED=%2 KVX_SESSION_STEPS=%6 "
+                              "tst_sessions randomSession:%1")
+                   .arg(name)
+                   .arg(seed)
+                   .arg(steps.size())
+                   .arg(numbered.join('\n'),
+                        problem.isEmpty()
+                            ? QStringLiteral("Nothing went wrong.")
+                            : QStringLiteral("After step %1: %2").arg(steps.size()).arg(problem))
+                   .arg(count);
+        if (!problem.isEmpty())
+            QFAIL(qPrintable(QStringLiteral("session on \"%1\" with seed %2 went wrong at step "
+                                            "%3: %4")
+                                 .arg(name)
+                                 .arg(seed)
+                                 .arg(steps.size())
+                                 .arg(problem.section('\n', 0, 0))));
+    }
+
+    // ---- helpers of the rows ----
+
+    // Saves the form to a file, changes `edits` ("key=json") in its settings
+    // and returns its path.
+    QString savedFile(KVX_Configurator& window, const QStringList& edits = {}) {
+        const QString path = dir.filePath(QStringLiteral("row%1.kvxcfg").arg(++fileCount));
+        if (!window.saveConfigurationTo(path))
+            return QString();
+        QJsonObject file = readJson(path);
+        QJsonObject settings = file.value("settings").toObject();
+        for (const QString& e : edits)
+            settings[e.section('=', 0, 0)] =
+                QJsonDocument::fromJson("[" + e.section('=', 1).toUtf8() + "]").array().at(0);
+        file["settings"] = settings;
+        return writeJson(path, file) ? path : QString();
+    }
+
+    static bool openFile(KVX_Configurator& window, const QString& path) {
+        Answers ok(QMessageBox::Ok);
+        return window.openConfigurationFrom(path);
+    }
+
+    static void readAgain(SimRig& rig) {
+        Answers yes(QMessageBox::Yes);
+        rig.w().KVXReadButtonPressed();
+        QVERIFY(rig.settle());
+    }
+
+private slots:
+    void initTestCase() { testHandler = qInstallMessageHandler(dropSizeHintNotes); }
+    void cleanup() { stop(); }
+
+    void randomSession_data() {
+        QTest::addColumn<quint32>("seed");
+        const bool chosen = qEnvironmentVariableIsSet("KVX_SESSION_SEED");
+        const quint32 seed =
+            chosen ? quint32(qEnvironmentVariable("KVX_SESSION_SEED").toULong()) : kDefaultSeed;
+        quint32 n = 0;
+        for (const char* name : {"full", "odd", "minimal", "fresh", "mixed", "legacy"})
+            QTest::newRow(name) << (chosen ? seed : seed + 101 * n++);
+    }
+    void randomSession() {
+        QFETCH(quint32, seed);
+        const int count = qEnvironmentVariableIsSet("KVX_SESSION_STEPS")
+                              ? qEnvironmentVariableIntValue("KVX_SESSION_STEPS")
+                              : kDefaultSteps;
+        runSession(QTest::currentDataTag(), seed, count);
+    }
+
+    // The sample start withdraws a pump's own date (and a click on the
+    // specific time does not bring it back): the pump's start is a change,
+    // marked on its page, and the write stores eight zero bytes.
+    void interlockChangeIsWritten_data() {
+        QTest::addColumn<QString>("instrument");
+        QTest::addColumn<QString>("edits");
+        QTest::addColumn<QString>("stored"); // in Pump B's start record 0x8064
+        QTest::newRow("power-on start withdraws Pump B's date") << "full"
+                                                                << "nextPowerOn"
+                                                                << "2:0000000000000000";
+        QTest::newRow("always at power-on") << "full"
+                                            << "alwaysPowerOn"
+                                            << "2:0000000000000000";
+        QTest::newRow("Pump B with the sample by hand, then power-on")
+            << "full"
+            << "pumpBSampleStart nextPowerOn"
+            << "2:0000000000000000";
+        QTest::newRow("specific time again, Pump B stays with the sample")
+            << "full"
+            << "nextPowerOn specificTime"
+            << "2:0000000000000000";
+        QTest::newRow("specific time over a date the form could not show") << "odd"
+                                                                           << "specificTime"
+                                                                           << "2:0000000000000000";
+    }
+    void interlockChangeIsWritten() {
+        QFETCH(QString, instrument);
+        QFETCH(QString, edits);
+        QFETCH(QString, stored);
+        SimRig rig(configOf(instrument));
+        QVERIFY(rig.connect());
+        applyEdits(rig.w(), edits);
+        rig.w().changes->refresh();
+        const QStringList marked = markedControls(rig.w());
+        QTabWidget* tabs = rig.w().ui->configuratorTabs;
+        const bool pageMarked = !tabs->tabIcon(tabs->indexOf(rig.w().ui->Tab_PumpB)).isNull();
+        rig.pressWrite();
+        QVERIFY(rig.settle());
+        QCOMPARE(storedBytes(rig, 0x8064, stored), stored);
+        QVERIFY2(marked.contains("pumpBSampleStart") && pageMarked, qPrintable(marked.join(", ")));
+    }
+
+    // A start date the instrument holds as zero bytes: a read shows the
+    // form's own start (2000-01-01 00:00 UTC), not an earlier edit nor the
+    // previous instrument's date; nothing is marked, and an unedited write
+    // keeps the zero bytes.
+    void zeroDateAfterRead() {
+        SimRig rig(configOf("fresh"));
+        QVERIFY(rig.connect());
+        applyEdits(rig.w(), "startDateTime@2026-01-01T10:00:00Z");
+        readAgain(rig);
+        const QDateTime shown = rig.w().ui->startDateTime->dateTime();
+        rig.w().changes->refresh();
+        const QStringList marked = markedControls(rig.w());
+        rig.pressWrite();
+        QVERIFY(rig.settle());
+        QCOMPARE(storedBytes(rig, 0x0040, "4:00000000"), "4:00000000");
+        QCOMPARE(shown, QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC));
+        QCOMPARE(marked, QStringList());
+    }
+    void zeroDateOnSecondInstrument() {
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        {
+            Answers yes(QMessageBox::Yes);
+            rig.w().KVXDisconnectButtonPressed();
+        }
+        QVERIFY(rig.fallBack() >= 0);
+        rig.plug(configOf("fresh"));
+        QVERIFY(rig.connect());
+        const QDateTime shown = rig.w().ui->startDateTime->dateTime();
+        rig.w().changes->refresh();
+        const QStringList marked = markedControls(rig.w());
+        rig.pressWrite();
+        QVERIFY(rig.settle());
+        QCOMPARE(storedBytes(rig, 0x0040, "4:00000000"), "4:00000000");
+        QCOMPARE(shown, QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC));
+        QCOMPARE(marked, QStringList());
+    }
+
+    // The odd instrument holds values the form shows as another one; a file
+    // that says that other value sets it, and the write stores the file's.
+    void fileValueIsTaken_data() {
+        QTest::addColumn<QString>("setting"); // key=json
+        QTest::addColumn<int>("word");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("interval 60 over 10") << "main.schedule.interval=60" << 0x0040 << "12:3c";
+        QTest::newRow("Shutdown over stop state 2")
+            << "main.schedule.after_sampling=\"Shutdown\"" << 0x0040 << "13:01";
+        QTest::newRow("duration the spin boxes hold")
+            << "main.schedule.duration=\"300 d 23 h 59 min\"" << 0x0040 << "8:012c173b";
+        QTest::newRow("cleaning interval 1000 over 2000")
+            << "main.sen55.cleaning_interval=1000" << 0x0060 << "4:000003e8";
+        QTest::newRow("flow rate at its limit") << "pumpa.flow_rate=2" << 0x8012 << "2:07d0";
+        QTest::newRow("Pump B with the sample under a power-on start")
+            << "pumpb.start=\"At Sample Start\"" << 0x8064 << "2:0000000000000000";
+    }
+    void fileValueIsTaken() {
+        QFETCH(QString, setting);
+        QFETCH(int, word);
+        QFETCH(QString, stored);
+        SimRig rig(configOf("odd"));
+        QVERIFY(rig.connect());
+        const QString path = savedFile(rig.w(), {setting});
+        QVERIFY(!path.isEmpty());
+        QVERIFY(openFile(rig.w(), path));
+        rig.pressWrite();
+        QVERIFY(rig.settle());
+        QCOMPARE(storedBytes(rig, quint16(word), stored), stored);
+    }
+
+    // A file with Alphasense #2 off and its partner #3 on, opened while #3
+    // is off: #3's click must not switch #2 back on.
+    void alphasensePartnerKeepsTheFile() {
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        const QString path =
+            savedFile(rig.w(), {"alphasense.2.enabled=false", "alphasense.3.enabled=true"});
+        QVERIFY(!path.isEmpty());
+        applyEdits(rig.w(), "as3Mode_3");
+        QVERIFY(!rig.w().ui->as3Mode_3->isChecked());
+        QVERIFY(openFile(rig.w(), path));
+        rig.pressWrite();
+        QVERIFY(rig.settle());
+        // One byte per position, bit 0 on: #2 off, #3 on.
+        const QByteArray modes = rig.sim().log().stores(0x4086).value(0);
+        QVERIFY(modes.size() >= 6);
+        QCOMPARE(QString("#2 %1, #3 %2").arg(quint8(modes[3]) & 1).arg(quint8(modes[4]) & 1),
+                 QString("#2 0, #3 1"));
+    }
+
+    // Firmware level 0: a file saved from the instrument itself, opened after
+    // Alphasense #2 was switched on, gives the instrument's settings back,
+    // its raw logging box included.
+    void sensorBeforeItsLoggingBox() {
+        SimRig rig("legacy");
+        QVERIFY(rig.connect());
+        const QByteArray gasLogging = *rig.sim().readRecord(0x4006);
+        const QString path = savedFile(rig.w());
+        QVERIFY(!path.isEmpty());
+        applyEdits(rig.w(), "as2Mode");
+        QVERIFY(openFile(rig.w(), path));
+        rig.w().changes->refresh();
+        const int differ = rig.w().changes->count();
+        rig.pressWrite();
+        QVERIFY(rig.settle());
+        QCOMPARE(rig.sim().log().stores(0x4006).value(0).toHex(), gasLogging.toHex());
+        QCOMPARE(differ, 0);
+    }
+
+    // A date the instrument cannot hold refuses the file; the form stays.
+    void fileDateBeyondTheInstrument_data() {
+        QTest::addColumn<QString>("setting");
+        QTest::newRow("sample start in 2150")
+            << "main.schedule.start=\"At Specific UTC Date/Time 2150-04-01 08:00 UTC\"";
+        QTest::newRow("sample start at 24:00")
+            << "main.schedule.start=\"At Specific UTC Date/Time 2025-04-01 24:00 UTC\"";
+        QTest::newRow("pump start in 1999")
+            << "pumpb.start=\"At Specific UTC Date/Time 1999-12-31 23:59 UTC\"";
+        QTest::newRow("pump start at minute 60")
+            << "pumpb.start=\"At Specific UTC Date/Time 2025-04-02 06:60 UTC\"";
+    }
+    void fileDateBeyondTheInstrument() {
+        QFETCH(QString, setting);
+        SimRig rig("full");
+        QVERIFY(rig.connect());
+        const QString path = savedFile(rig.w(), {setting});
+        QVERIFY(!path.isEmpty());
+        const QMap<QString, QString> form = formValues(rig.w());
+        Answers ok(QMessageBox::Ok);
+        QVERIFY(!rig.w().openConfigurationFrom(path));
+        QVERIFY2(ok.texts.value(0).contains("Could not open"), qPrintable(ok.texts.join('\n')));
+        QVERIFY2(formValues(rig.w()) == form, qPrintable(differences(form, formValues(rig.w()))));
+    }
+
+    // A SEN55 record of 12 bytes holds no cleaning interval: setting one is
+    // a change like any other, marked and counted, and written.
+    void shortRecordField() {
+        SimRig rig(SimRig::load("full"), [](std::shared_ptr<sim::Instrument> instrument) {
+            return std::make_unique<ShortSen55Record>(std::move(instrument));
+        });
+        QVERIFY(rig.connect());
+        QVERIFY(rig.w().ui->sen55Interval->isEnabled());
+        applyEdits(rig.w(), "sen55Interval=50");
+        rig.w().changes->refresh();
+        const QStringList marked = markedControls(rig.w());
+        const int count = rig.w().changes->count();
+        rig.pressWrite();
+        QVERIFY(rig.settle());
+        QCOMPARE(storedBytes(rig, 0x0060, "4:00000032"), "4:00000032");
+        QCOMPARE(marked, QStringList{"sen55Interval"});
+        QCOMPARE(count, 1);
+    }
+};
+
+QTEST_MAIN(SessionsTest)
+#include "tst_sessions.moc"
