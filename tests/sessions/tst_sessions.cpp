@@ -49,8 +49,9 @@ using namespace kvx::test;
 
 namespace {
 
-constexpr quint32 kDefaultSeed = 20250307;
 constexpr int kDefaultSteps = 40;
+constexpr quint32 kSoakSeed = 7919;
+constexpr int kSoakSteps = 100;
 
 // Each message box on the offscreen platform warns about size hints; over a
 // long session that would use up the test's allowance of warnings.
@@ -74,7 +75,7 @@ bool writeJson(const QString& path, const QJsonObject& o) {
            f.write(QJsonDocument(o).toJson()) > 0;
 }
 
-// Sets `path` ("a/b/c", a number for an array's entry) in `o` to `value`.
+// `into` with `path` ("a/b/c", a number for an array's entry) set to `value`.
 QJsonValue put(const QJsonValue& into, const QStringList& path, const QJsonValue& value) {
     if (path.isEmpty())
         return value;
@@ -151,7 +152,7 @@ std::optional<QString> fieldText(const ConfigImage& r, const FieldPos& f,
         const std::optional<quint32> v = fieldValue(r, f);
         if (!v)
             return std::nullopt;
-        return QString::number(toWritten(conversion, *v));
+        return QStringLiteral("0x%1").arg(toWritten(conversion, *v), 0, 16);
     }
     if (f.at >= r.length)
         return std::nullopt;
@@ -538,7 +539,7 @@ class SessionsTest : public QObject, PtySim {
 
     QString where(const Control& c) const {
         QString text = label(*c.setting);
-        if (c.setting->controls.size() > 1 && !qobject_cast<QAbstractButton*>(c.widget))
+        if (c.setting->controls.size() > 1 && !qobject_cast<QRadioButton*>(c.widget))
             text += " (" + c.widget->objectName() + ")";
         return text;
     }
@@ -713,10 +714,9 @@ class SessionsTest : public QObject, PtySim {
                     wrong << QStringLiteral("record 0x%1 was stored with %2 = %3 in field %4, "
                                             "want %5 (%6)\n  its controls: %7\n  when last "
                                             "read or written: %8")
-                                 .arg(word, 4, 16, QLatin1Char('0'))
-                                 .arg(s.key, got.value_or("(none)"))
-                                 .arg(i)
-                                 .arg(want.value_or("(none)"),
+                                 .arg(QStringLiteral("%1").arg(word, 4, 16, QLatin1Char('0')),
+                                      s.key, got.value_or("(none)"), QString::number(i),
+                                      want.value_or("(none)"),
                                       keep ? why.value(&s)
                                            : QStringLiteral("as the form encodes it"),
                                       controlsOf(s), notedControls(s));
@@ -746,14 +746,19 @@ class SessionsTest : public QObject, PtySim {
     }
 
     // A value for `s` other than `now`, valid in a file: now and then one
-    // the form cannot show.
+    // the form cannot show, and now and then the edge of what it can (where
+    // the form shows a value beyond it).
     QJsonValue otherValue(const Setting& s, const QJsonValue& now) {
-        const bool beyond = rng.bounded(100) < 30;
+        const int roll = int(rng.bounded(100));
+        const bool beyond = roll < 25, edge = roll >= 75;
         const auto span = [&](int days, int hours, int minutes) {
+            if (edge)
+                return spanText(days, hours, minutes);
             return spanText(int(rng.bounded(quint32(days + 1))),
                             int(rng.bounded(quint32(hours + 1))),
                             int(rng.bounded(quint32(minutes + 1))));
         };
+        const auto anySpan = [&] { return beyond ? span(400, 30, 75) : span(300, 23, 59); };
         switch (s.kind) {
         case SettingKind::Bit:
             return !now.toBool();
@@ -772,15 +777,21 @@ class SessionsTest : public QObject, PtySim {
                         return int(code);
                 }
             }
-            const SettingChoice& c = s.choices[int(rng.bounded(quint32(s.choices.size())))];
-            return fileValue(s, c.text);
+            // The item a code without one shows, or any.
+            const int item = edge && s.otherwise >= 0 ? s.otherwise
+                                                      : int(rng.bounded(quint32(s.choices.size())));
+            return fileValue(s, s.choices[item].text);
         }
         case SettingKind::Integer:
             return beyond ? int(s.maximum) + 1 + int(rng.bounded(5000))
+                   : edge ? int(s.maximum)
                           : int(rng.bounded(quint32(s.maximum + 1)));
         case SettingKind::Decimal: {
-            // A flow rate around its pump's usual limit (2 L/min, 200 mL/min);
-            // beyond the box's range otherwise.
+            // A flow rate around its pump's usual limit (2 L/min, 200 mL/min),
+            // or at the limit its box holds now; beyond the box's range otherwise.
+            const auto* box = w->findChild<QDoubleSpinBox*>(s.controls.value(0));
+            if (edge && box)
+                return rng.bounded(2) ? box->maximum() : box->minimum();
             const double lo = s.minimum, hi = s.limitAt > 0 ? (s.scale == 1000 ? 3.0 : 250.0)
                                                             : s.maximum + (beyond ? 8 : 0);
             const double v = lo + rng.generateDouble() * (hi - lo);
@@ -794,11 +805,11 @@ class SessionsTest : public QObject, PtySim {
                              : s.choices[pick].text;
         }
         case SettingKind::Span:
-            return beyond ? span(400, 30, 75) : span(300, 23, 59);
+            return anySpan();
         case SettingKind::PumpStart: {
             const int pick = int(rng.bounded(3));
             if (pick == 1)
-                return s.choices[1].text + " " + (beyond ? span(400, 30, 75) : span(300, 23, 59));
+                return s.choices[1].text + " " + anySpan();
             if (pick == 2)
                 return s.choices[2].text + " " + dateText(randomDate(rng));
             return s.choices[0].text;
@@ -806,12 +817,34 @@ class SessionsTest : public QObject, PtySim {
         case SettingKind::PumpSpan:
             if (rng.bounded(2))
                 return s.choices[0].text;
-            return s.choices[1].text + " " + (beyond ? span(400, 30, 75) : span(300, 23, 59));
+            return s.choices[1].text + " " + anySpan();
         case SettingKind::Reserved:
         case SettingKind::Reading:
             break;
         }
         return now;
+    }
+
+    // The key an altered copy changes: often one whose value the form could
+    // not show at the last Read or Write, or one whose controls set others
+    // off; otherwise any.
+    QString keyToAlter(const QStringList& keys) {
+        QStringList hidden, driving;
+        for (const QString& key : keys) {
+            const Setting* s = findSetting(key);
+            if (!s)
+                continue;
+            if (notShown.contains(s))
+                hidden << key;
+            if (s->kind == SettingKind::SampleStart || s->kind == SettingKind::PumpStart ||
+                s->kind == SettingKind::PumpSpan || key.endsWith(QLatin1String(".enabled")))
+                driving << key;
+        }
+        const int roll = int(rng.bounded(100));
+        const QStringList& from = roll < 40 && !hidden.isEmpty()    ? hidden
+                                  : roll < 65 && !driving.isEmpty() ? driving
+                                                                    : keys;
+        return from[int(rng.bounded(quint32(from.size())))];
     }
 
     void open(bool altered) {
@@ -825,7 +858,7 @@ class SessionsTest : public QObject, PtySim {
             const QStringList keys = settings.keys();
             QStringList changes;
             for (int n = 1 + int(rng.bounded(3)); n > 0 && !keys.isEmpty(); --n) {
-                const QString key = keys[int(rng.bounded(quint32(keys.size())))];
+                const QString key = keyToAlter(keys);
                 const Setting* s = findSetting(key);
                 if (!s)
                     continue;
@@ -916,26 +949,46 @@ class SessionsTest : public QObject, PtySim {
             return;
         QStringList numbered;
         for (int i = 0; i < steps.size(); ++i)
-            numbered << QStringLiteral("%1. %2").arg(i + 1).arg(steps[i]);
-        qInfo().noquote()
-            << QStringLiteral("Session on \"%1\", seed %2, %3 steps:\n%4\n%5\n"
-                              "Replay: KVX_SESSION_SEED=%2 KVX_SESSION_STEPS=%6 "
-                              "tst_sessions randomSession:%1")
-                   .arg(name)
-                   .arg(seed)
-                   .arg(steps.size())
-                   .arg(numbered.join('\n'),
-                        problem.isEmpty()
-                            ? QStringLiteral("Nothing went wrong.")
-                            : QStringLiteral("After step %1: %2").arg(steps.size()).arg(problem))
-                   .arg(count);
+            numbered << QString::number(i + 1) + ". " + steps[i];
+        const QString session =
+            QStringLiteral("session on \"%1\" with seed %2").arg(name).arg(seed);
+        qInfo().noquote() << "The " + session + ", " + QString::number(steps.size()) + " steps:\n" +
+                                 numbered.join('\n') + '\n' +
+                                 (problem.isEmpty()
+                                      ? QStringLiteral("Nothing went wrong.")
+                                      : "After step " + QString::number(steps.size()) + ": " +
+                                            problem) +
+                                 QStringLiteral("\nReplay: KVX_SESSION_SEED=%1 "
+                                                "KVX_SESSION_STEPS=%2 tst_sessions %3:%4")
+                                     .arg(seed)
+                                     .arg(count)
+                                     .arg(QLatin1String(QTest::currentTestFunction()), name);
         if (!problem.isEmpty())
-            QFAIL(qPrintable(QStringLiteral("session on \"%1\" with seed %2 went wrong at step "
-                                            "%3: %4")
-                                 .arg(name)
-                                 .arg(seed)
-                                 .arg(steps.size())
-                                 .arg(problem.section('\n', 0, 0))));
+            QFAIL(qPrintable("The " + session + " went wrong at step " +
+                             QString::number(steps.size()) + ": " + problem.section('\n', 0, 0)));
+    }
+
+    // One row per instrument, each with its own fixed seed; KVX_SESSION_SEED
+    // gives every row that one.
+    static void sessionRows(bool soak) {
+        QTest::addColumn<quint32>("seed");
+        // The bounded run's seeds take each instrument through one of the
+        // ways edits used to be lost.
+        const std::pair<const char*, quint32> rows[] = {
+            {"full", 20250307}, {"odd", 20250408},   {"minimal", 20250509},
+            {"fresh", 11},      {"mixed", 20250711}, {"legacy", 20250812}};
+        const bool chosen = qEnvironmentVariableIsSet("KVX_SESSION_SEED");
+        const quint32 seed = quint32(qEnvironmentVariable("KVX_SESSION_SEED").toULong());
+        quint32 n = 0;
+        for (const auto& [name, fixed] : rows)
+            QTest::newRow(name) << (chosen ? seed : soak ? kSoakSeed + 101 * n++ : fixed);
+    }
+    void runRow(int steps) {
+        QFETCH(quint32, seed);
+        const int count = qEnvironmentVariableIsSet("KVX_SESSION_STEPS")
+                              ? qEnvironmentVariableIntValue("KVX_SESSION_STEPS")
+                              : steps;
+        runSession(QTest::currentDataTag(), seed, count);
     }
 
     // ---- helpers of the rows ----
@@ -970,22 +1023,13 @@ private slots:
     void initTestCase() { testHandler = qInstallMessageHandler(dropSizeHintNotes); }
     void cleanup() { stop(); }
 
-    void randomSession_data() {
-        QTest::addColumn<quint32>("seed");
-        const bool chosen = qEnvironmentVariableIsSet("KVX_SESSION_SEED");
-        const quint32 seed =
-            chosen ? quint32(qEnvironmentVariable("KVX_SESSION_SEED").toULong()) : kDefaultSeed;
-        quint32 n = 0;
-        for (const char* name : {"full", "odd", "minimal", "fresh", "mixed", "legacy"})
-            QTest::newRow(name) << (chosen ? seed : seed + 101 * n++);
-    }
-    void randomSession() {
-        QFETCH(quint32, seed);
-        const int count = qEnvironmentVariableIsSet("KVX_SESSION_STEPS")
-                              ? qEnvironmentVariableIntValue("KVX_SESSION_STEPS")
-                              : kDefaultSteps;
-        runSession(QTest::currentDataTag(), seed, count);
-    }
+    // The bounded run: fixed seeds, KVX_SESSION_STEPS random steps (40) per
+    // instrument.
+    void randomSession_data() { sessionRows(false); }
+    void randomSession() { runRow(kDefaultSteps); }
+    // The soak: other seeds, longer sessions (100 steps each).
+    void soakSession_data() { sessionRows(true); }
+    void soakSession() { runRow(kSoakSteps); }
 
     // The sample start withdraws a pump's own date (and a click on the
     // specific time does not bring it back): the pump's start is a change,
