@@ -8,14 +8,14 @@
 //
 // The test keeps its own account of what is right, apart from the change
 // list. After each Read and each confirmed Write it notes every setting's
-// controls (value and enabled state) and whether the form's encoding of the
-// setting differs from what the instrument holds (a value the form cannot
-// show). Then:
+// controls and whether the form's encoding of the setting differs from what
+// the instrument holds (a value the form cannot show). Then:
 //  - a confirmed Write stores every setting as the form encodes it, except a
-//    setting whose controls are untouched since then and whose value the
-//    form cannot show, and the unused bits: those keep the instrument's
-//    bytes. A Write with nothing done since the last Read or Write stores
-//    exactly what the instrument held;
+//    setting whose controls hold what they held then (and whose value no
+//    later choice contradicts: see untouched()) and whose value the form
+//    cannot show, and the unused bits: those keep the instrument's bytes. A
+//    Write with nothing done since the last Read or Write stores exactly
+//    what the instrument held;
 //  - after each Read and each Write nothing is marked and nothing counted;
 //  - an opened file ends in the form as the file says (saved again, it gives
 //    the same values), or the message after opening names the setting; a
@@ -187,24 +187,26 @@ bool isInput(QWidget* c) {
            qobject_cast<QAbstractSpinBox*>(c) || qobject_cast<QLineEdit*>(c);
 }
 
-// A control's value and whether it is enabled, as the test notes them.
-QString stateOf(const QWidget* c) {
-    QString v;
-    if (!c)
-        return QStringLiteral("(none)");
+// A control's value as the test notes it.
+QString valueOf(const QWidget* c) {
     if (const auto* b = qobject_cast<const QAbstractButton*>(c))
-        v = b->isChecked() ? QStringLiteral("checked") : QStringLiteral("unchecked");
-    else if (const auto* box = qobject_cast<const QComboBox*>(c))
-        v = QStringLiteral("%1 \"%2\"").arg(box->currentIndex()).arg(box->currentText());
-    else if (const auto* t = qobject_cast<const QDateTimeEdit*>(c))
-        v = t->dateTime().toUTC().toString(Qt::ISODate);
-    else if (const auto* d = qobject_cast<const QDoubleSpinBox*>(c))
-        v = QString::number(d->value(), 'f', d->decimals());
-    else if (const auto* s = qobject_cast<const QSpinBox*>(c))
-        v = QString::number(s->value());
-    else if (const auto* e = qobject_cast<const QLineEdit*>(c))
-        v = '"' + e->text() + '"';
-    return v + (c->isEnabled() ? QString() : QStringLiteral(" (disabled)"));
+        return b->isChecked() ? QStringLiteral("checked") : QStringLiteral("unchecked");
+    if (const auto* box = qobject_cast<const QComboBox*>(c))
+        return QStringLiteral("%1 \"%2\"").arg(box->currentIndex()).arg(box->currentText());
+    if (const auto* t = qobject_cast<const QDateTimeEdit*>(c))
+        return t->dateTime().toUTC().toString(Qt::ISODate);
+    if (const auto* d = qobject_cast<const QDoubleSpinBox*>(c))
+        return QString::number(d->value(), 'f', d->decimals());
+    if (const auto* s = qobject_cast<const QSpinBox*>(c))
+        return QString::number(s->value());
+    if (const auto* e = qobject_cast<const QLineEdit*>(c))
+        return '"' + e->text() + '"';
+    return c ? QString() : QStringLiteral("(none)");
+}
+
+// The value and whether the control is enabled, for messages.
+QString stateOf(const QWidget* c) {
+    return valueOf(c) + (c && !c->isEnabled() ? QStringLiteral(" (disabled)") : QString());
 }
 
 // A button's text as shown ("&&" shows as "&", a single "&" marks the shortcut).
@@ -331,8 +333,6 @@ private:
 class SessionsTest : public QObject, PtySim {
     Q_OBJECT
 
-    QString instrumentName;
-    QJsonObject description;
     std::unique_ptr<sim::Instrument> shadow; // what kvx-sim holds, replayed
     int replayed = 0;
 
@@ -343,10 +343,22 @@ class SessionsTest : public QObject, PtySim {
     QStringList savedFiles;
 
     // What the test noted at the last Read or confirmed Write.
-    QHash<QString, QString> noted;            // control name -> state
-    QSet<const Setting*> notShown;            // the form could not show the instrument's value
-    QJsonObject baseline;                     // the settings as a file saved then held them
-    QHash<const Setting*, QJsonValue> byFile; // set by a file since then, to the file's value
+    // Every control's value and whether it is enabled, at one moment.
+    struct Form {
+        QHash<QString, QString> values;
+        QSet<QString> enabled;
+    };
+    QHash<QString, QString> noted; // control name -> value and enabled state, for messages
+    Form notedForm;
+    QSet<const Setting*> notShown; // the form could not show the instrument's value
+    QJsonObject baseline;          // the settings as a file saved then held them
+    // The settings a file set since then: the file's value and every
+    // control's value right after the file was opened.
+    struct SetByFile {
+        QJsonValue value;
+        Form form;
+    };
+    QHash<const Setting*, SetByFile> byFile;
     bool untouchedSinceNoted = true;
 
     // ---- the session ----
@@ -361,8 +373,7 @@ class SessionsTest : public QObject, PtySim {
     }
 
     bool connectTo(const QString& name) {
-        instrumentName = name;
-        description = instrumentDescription(name);
+        const QJsonObject description = instrumentDescription(name);
         const QString path = dir.filePath("instrument.json");
         QString error;
         const auto config =
@@ -454,11 +465,55 @@ class SessionsTest : public QObject, PtySim {
         return out.join(", ");
     }
 
-    bool untouched(const Setting& s) const {
-        for (const QString& name : s.controls)
-            if (noted.value(name) != stateOf(w->findChild<QWidget*>(name)))
-                return false;
-        return true;
+    Form formNow() const {
+        Form form;
+        for (const Setting& s : settingCatalogue()) {
+            for (const QString& name : s.controls) {
+                const QWidget* c = w->findChild<QWidget*>(name);
+                form.values.insert(name, valueOf(c));
+                if (c && c->isEnabled())
+                    form.enabled.insert(name);
+            }
+        }
+        return form;
+    }
+
+    // Whether the setting was changed since `since`.
+    enum class Change {
+        None,
+        // Only controls disabled then and now hold other values (a file
+        // whose value was not taken may leave them so): whether that counts
+        // as a change is not for this test to say.
+        DisabledOnly,
+        Some,
+    };
+    // A change is a control holding another value; whether it is enabled does
+    // not count (the sample start enables and disables the pumps' own start
+    // choices without changing them). A pump start the instrument holds as a
+    // date alone, which the form withdrew while the sample started at
+    // power-on, is changed too once the sample starts at a specific time
+    // again: "with the sample" or a delay then contradicts it.
+    Change changeOf(const Setting& s, const Form& since) const {
+        Change change = Change::None;
+        for (const QString& name : s.controls) {
+            const QWidget* c = w->findChild<QWidget*>(name);
+            if (since.values.value(name) == valueOf(c))
+                continue;
+            if (since.enabled.contains(name) || (c && c->isEnabled()))
+                return Change::Some;
+            change = Change::DisabledOnly;
+        }
+        if (s.kind != SettingKind::PumpStart)
+            return change;
+        const QList<std::optional<QString>> held =
+            instrumentFields(s); // days, hours, minutes, date
+        const QString zero = QStringLiteral("0x0");
+        const bool dateAlone = held.size() == 4 && held[0] == zero && held[1] == zero &&
+                               held[2] == zero && held[3] && held[3] != zero;
+        const bool sampleNowAtTime =
+            w->ui->specificTime->isChecked() &&
+            since.values.value("specificTime") != valueOf(w->ui->specificTime);
+        return dateAlone && sampleNowAtTime ? Change::Some : change;
     }
 
     // Notes the form and the instrument after a Read or a confirmed Write.
@@ -467,6 +522,7 @@ class SessionsTest : public QObject, PtySim {
         noted.clear();
         notShown.clear();
         byFile.clear();
+        notedForm = formNow();
         const QHash<quint16, ConfigImage> encoded = encodedRecords();
         for (const Setting& s : settingCatalogue()) {
             for (const QString& name : s.controls)
@@ -658,6 +714,57 @@ class SessionsTest : public QObject, PtySim {
         note();
     }
 
+    // What a write must store of a setting: the instrument's bytes, the
+    // form's encoding, or (where this test cannot tell) either.
+    struct Expected {
+        bool keep = false;
+        bool encode = false;
+        QString why;
+    };
+    Expected expectation(const Setting& s, bool unedited) const {
+        if (s.kind == SettingKind::Reserved)
+            return {true, false, "unused bits"};
+        if (unedited)
+            return {true, false, "nothing was changed since the last read or write"};
+        const bool hidden = notShown.contains(&s);
+        const Change sinceNoted = changeOf(s, notedForm);
+        // A file set it, and nothing changed it since: the file's value as
+        // the form shows it, or the instrument's own bytes where the file
+        // holds what the instrument held. Changed since, and back as it was
+        // at the last Read or Write: whether the file's setting still counts
+        // is not for this test to say.
+        const auto file = byFile.constFind(&s);
+        if (file != byFile.cend()) {
+            const Change change = changeOf(s, file->form);
+            const bool held =
+                wordsOf(s, file->value, nullptr) == wordsOf(s, baseline.value(s.key), nullptr);
+            if (change == Change::None)
+                return held ? Expected{true, false, "a file set the instrument's own value"}
+                            : Expected{false, true, "a file set it"};
+            if (change == Change::DisabledOnly && held)
+                return {true, true,
+                        "a file set the instrument's own value; only disabled "
+                        "controls changed since"};
+            if (hidden && sinceNoted != Change::Some)
+                return {true, true, "a file set it, then it was changed back"};
+        }
+        if (!hidden)
+            return {false, true,
+                    sinceNoted == Change::None ? "the form shows the instrument's value"
+                                               : "changed"};
+        switch (sinceNoted) {
+        case Change::None:
+            return {true, false, "unchanged, and the form cannot show the instrument's value"};
+        case Change::DisabledOnly:
+            return {true, true,
+                    "the form cannot show the instrument's value; only disabled "
+                    "controls changed"};
+        case Change::Some:
+            break;
+        }
+        return {false, true, "changed"};
+    }
+
     // Write, every question answered Yes; then what kvx-sim stored is what the
     // form encodes, or the instrument's bytes where the test expects them kept.
     void write() {
@@ -667,21 +774,18 @@ class SessionsTest : public QObject, PtySim {
         followInstrument();
         const QHash<quint16, ConfigImage> encoded = encodedRecords();
         QHash<const Setting*, QList<std::optional<QString>>> before;
-        QHash<const Setting*, QString> why; // keeps the instrument's bytes: why
+        QHash<const Setting*, Expected> expected;
         for (const Setting& s : settingCatalogue()) {
-            if (!checked(s))
-                continue;
-            before.insert(&s, instrumentFields(s));
-            const bool setByFile =
-                byFile.contains(&s) &&
-                wordsOf(s, byFile.value(&s), nullptr) != wordsOf(s, baseline.value(s.key), nullptr);
-            if (s.kind == SettingKind::Reserved)
-                why.insert(&s, "unused bits");
-            else if (unedited)
-                why.insert(&s, "nothing was changed since the last read or write");
-            else if (notShown.contains(&s) && untouched(s) && !setByFile)
-                why.insert(&s, "untouched, and the form cannot show the instrument's value");
+            if (checked(s)) {
+                before.insert(&s, instrumentFields(s));
+                expected.insert(&s, expectation(s, unedited));
+            }
         }
+        // Records the instrument answers in the layout they are written in.
+        QHash<quint16, QByteArray> heldRecords;
+        for (quint16 word : sameLayoutWords())
+            if (const std::optional<QByteArray> r = shadow->readRecord(word))
+                heldRecords.insert(word, *r);
         const int storedBefore = int(logged("store").size());
         {
             Answers yes(QMessageBox::Yes);
@@ -698,28 +802,40 @@ class SessionsTest : public QObject, PtySim {
             const ConfigImage image =
                 imageOf(QByteArray::fromHex(store.value("image").toString().toLatin1()));
             const quint16 word = image.requestWord();
+            // Unedited: byte for byte, bits of other firmware levels included.
+            const QByteArray bytes =
+                QByteArray::fromHex(store.value("image").toString().toLatin1());
+            if (unedited && heldRecords.contains(word) &&
+                heldRecords.value(word).left(bytes.size()) != bytes)
+                wrong << QStringLiteral("record 0x%1 was stored as %2, the instrument held %3 "
+                                        "(nothing was changed since the last read or write)")
+                             .arg(word, 4, 16, QLatin1Char('0'))
+                             .arg(QString::fromLatin1(bytes.toHex()),
+                                  QString::fromLatin1(heldRecords.value(word).toHex()));
             for (const Setting& s : settingCatalogue()) {
                 if (!checked(s) || !s.hasLevel(level))
                     continue;
                 for (int i = 0; i < s.write.size(); ++i) {
                     if (s.write[i].word != word)
                         continue;
-                    const bool keep = why.contains(&s);
+                    const Expected& e = expected[&s];
                     const std::optional<QString> got = fieldText(image, s.write[i]);
-                    const std::optional<QString> want =
-                        keep ? before.value(&s).value(i)
-                             : fieldText(encoded.value(word), s.write[i]);
-                    if (got == want)
+                    const std::optional<QString> kept = before.value(&s).value(i);
+                    const std::optional<QString> formed =
+                        fieldText(encoded.value(word), s.write[i]);
+                    if ((e.keep && got == kept) || (e.encode && got == formed))
                         continue;
+                    QStringList want;
+                    if (e.keep)
+                        want << kept.value_or("(none)") + " as the instrument held it";
+                    if (e.encode)
+                        want << formed.value_or("(none)") + " as the form encodes it";
                     wrong << QStringLiteral("record 0x%1 was stored with %2 = %3 in field %4, "
                                             "want %5 (%6)\n  its controls: %7\n  when last "
                                             "read or written: %8")
                                  .arg(QStringLiteral("%1").arg(word, 4, 16, QLatin1Char('0')),
                                       s.key, got.value_or("(none)"), QString::number(i),
-                                      want.value_or("(none)"),
-                                      keep ? why.value(&s)
-                                           : QStringLiteral("as the form encodes it"),
-                                      controlsOf(s), notedControls(s));
+                                      want.join(" or "), e.why, controlsOf(s), notedControls(s));
                 }
             }
         }
@@ -727,6 +843,24 @@ class SessionsTest : public QObject, PtySim {
             return fail(wrong.join('\n'));
         checkNothingMarked("the write");
         note();
+    }
+
+    // The words whose records hold no text and are answered in the layout
+    // they are written in.
+    static QList<quint16> sameLayoutWords() {
+        QSet<quint16> words, other;
+        for (const Setting& s : settingCatalogue()) {
+            for (int i = 0; i < s.write.size(); ++i) {
+                const FieldPos& to = s.write[i];
+                const FieldPos from = s.read.value(i);
+                words.insert(to.word);
+                if (from.word != to.word || from.at != to.at || from.width != to.width ||
+                    from.mask != to.mask || to.width > 4 || s.conversion != Conversion::None)
+                    other.insert(to.word);
+            }
+        }
+        words.subtract(other);
+        return QList<quint16>(words.begin(), words.end());
     }
 
     QString notedControls(const Setting& s) const {
@@ -889,6 +1023,7 @@ class SessionsTest : public QObject, PtySim {
     // message names it; those it set count as set by the file.
     void checkFileTaken(const QJsonObject& file, const QString& message) {
         const QJsonObject now = configurationDocument(*w).value("settings").toObject();
+        const Form form = formNow();
         const QStringList lines = message.split('\n');
         QStringList wrong;
         for (auto it = file.begin(); it != file.end(); ++it) {
@@ -901,7 +1036,7 @@ class SessionsTest : public QObject, PtySim {
             });
             if (listed)
                 continue;
-            byFile.insert(s, it.value());
+            byFile.insert(s, SetByFile{it.value(), form});
             const std::optional<QString> want = wordsOf(*s, it.value(), nullptr);
             const std::optional<QString> got = wordsOf(*s, now.value(it.key()), nullptr);
             if (want != got)
