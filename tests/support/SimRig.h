@@ -30,8 +30,16 @@ struct SimRig {
     // window around it; the window's ticker is stopped: tests call tick().
     explicit SimRig(const QString& preset) : SimRig(load(preset)) {}
     explicit SimRig(const sim::InstrumentConfig& config)
+        : SimRig(config, [](std::shared_ptr<sim::Instrument> i) {
+              return std::make_unique<sim::SimSerialDevice>(std::move(i));
+          }) {}
+    // The same with the window's device made by `makeDevice` (one that
+    // changes what the instrument answers, say).
+    using DeviceMaker =
+        std::function<std::unique_ptr<sim::SimSerialDevice>(std::shared_ptr<sim::Instrument>)>;
+    SimRig(const sim::InstrumentConfig& config, const DeviceMaker& makeDevice)
         : instrument(std::make_shared<sim::Instrument>(config, *ms)) {
-        auto dev = std::make_unique<sim::SimSerialDevice>(instrument);
+        auto dev = makeDevice(instrument);
         dev->setClockSource([clockMs = ms] { return *clockMs; });
         device = dev.get();
         Platform p;
