@@ -211,16 +211,16 @@ public:
         pending.setSingleShot(true);
         pending.setInterval(0);
         connect(&pending, &QTimer::timeout, this, [this] { follow(); });
-        for (const CommandSpec& spec : kCommands) {
-            auto* action = new QAction(tr(spec.text), &w);
-            action->setObjectName(QLatin1String(spec.action));
-            action->setShortcut(QKeySequence(spec.key));
+        for (const CommandSpec& command : kCommands) {
+            auto* action = new QAction(tr(command.text), &w);
+            action->setObjectName(QLatin1String(command.action));
+            action->setShortcut(QKeySequence(command.key));
             w.addAction(action);
             // The button's own slot, which checks again whether it may start.
-            connect(action, &QAction::triggered, this, [this, &spec] { run(spec); });
-            actions.append({action, &spec});
-            const QString key = QKeySequence(spec.key).toString(QKeySequence::NativeText);
-            for (Button b : {spec.button, spec.otherButton}) {
+            connect(action, &QAction::triggered, this, [this, &command] { run(command); });
+            actions.append({action, &command});
+            const QString key = QKeySequence(command.key).toString(QKeySequence::NativeText);
+            for (Button b : {command.button, command.otherButton}) {
                 if (!b)
                     continue;
                 QPushButton* button = w.ui->*b;
@@ -247,18 +247,19 @@ protected:
     }
 
 private:
-    bool can(const CommandSpec& spec) const {
-        return usable(w.ui->*spec.button) || (spec.otherButton && usable(w.ui->*spec.otherButton));
+    bool can(const CommandSpec& command) const {
+        return usable(w.ui->*command.button) ||
+               (command.otherButton && usable(w.ui->*command.otherButton));
     }
-    void run(const CommandSpec& spec) {
-        if (usable(w.ui->*spec.button))
-            (w.*spec.slot)();
-        else if (spec.otherButton && usable(w.ui->*spec.otherButton))
-            (w.*spec.otherSlot)();
+    void run(const CommandSpec& command) {
+        if (usable(w.ui->*command.button))
+            (w.*command.slot)();
+        else if (command.otherButton && usable(w.ui->*command.otherButton))
+            (w.*command.otherSlot)();
     }
     void follow() {
-        for (const auto& [action, spec] : actions)
-            action->setEnabled(can(*spec));
+        for (const auto& [action, command] : actions)
+            action->setEnabled(can(*command));
         emit w.workflowButtonsChanged();
     }
 
@@ -363,8 +364,8 @@ QList<QWidget*> readingOrder(const QWidget* container) {
 
 QList<Command> commands() {
     QList<Command> out;
-    for (const CommandSpec& spec : kCommands)
-        out.append({QLatin1String(spec.action), tr(spec.text), QKeySequence(spec.key)});
+    for (const CommandSpec& command : kCommands)
+        out.append({QLatin1String(command.action), tr(command.text), QKeySequence(command.key)});
     return out;
 }
 
